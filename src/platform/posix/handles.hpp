@@ -1,0 +1,49 @@
+// How the POSIX layer represents Windows handles.
+//
+// The console's input and output are two fixed handle values, served by the console host.
+// A file handle carries its file descriptor: fd + FileHandleBase. No valid handle is all bits
+// set, the value of INVALID_HANDLE_VALUE.
+#pragma once
+
+#include <climits>
+#include <cstdint>
+
+#include "win.hpp"
+
+namespace conlib::posix {
+
+inline constexpr std::uintptr_t ConsoleInputValue = 0x3;
+inline constexpr std::uintptr_t ConsoleOutputValue = 0x7;
+inline constexpr std::uintptr_t FileHandleBase = 0x10000;
+
+inline win::HANDLE ConsoleInputHandle() {
+    return reinterpret_cast<win::HANDLE>(ConsoleInputValue);
+}
+inline win::HANDLE ConsoleOutputHandle() {
+    return reinterpret_cast<win::HANDLE>(ConsoleOutputValue);
+}
+
+inline bool IsConsoleInput(win::HANDLE handle) {
+    return reinterpret_cast<std::uintptr_t>(handle) == ConsoleInputValue;
+}
+inline bool IsConsoleOutput(win::HANDLE handle) {
+    return reinterpret_cast<std::uintptr_t>(handle) == ConsoleOutputValue;
+}
+
+inline win::HANDLE HandleFromDescriptor(int fd) {
+    return reinterpret_cast<win::HANDLE>(FileHandleBase + static_cast<std::uintptr_t>(fd));
+}
+
+// The descriptor behind a file handle, or -1 when the handle is not one.
+inline int DescriptorFromHandle(win::HANDLE handle) {
+    const auto value = reinterpret_cast<std::uintptr_t>(handle);
+    if (value < FileHandleBase || value - FileHandleBase > static_cast<std::uintptr_t>(INT_MAX)) {
+        return -1;
+    }
+    return static_cast<int>(value - FileHandleBase);
+}
+
+// Sets the calling thread's last error code to errno's current value.
+void SetLastErrorFromErrno();
+
+}  // namespace conlib::posix

@@ -1,0 +1,67 @@
+// Standard handles, the last error code, handle closing and process exit.
+#include <cerrno>
+#include <cstdlib>
+
+#include <unistd.h>
+
+#include "handles.hpp"
+#include "win.hpp"
+
+namespace conlib::win {
+
+namespace {
+thread_local DWORD LastError = 0;
+}  // namespace
+
+DWORD GetLastError() {
+    return LastError;
+}
+
+void SetLastError(DWORD dwErrCode) {
+    LastError = dwErrCode;
+}
+
+HANDLE GetStdHandle(DWORD nStdHandle) {
+    switch (nStdHandle) {
+        case STD_INPUT_HANDLE:
+            return posix::ConsoleInputHandle();
+        case STD_OUTPUT_HANDLE:
+            return posix::ConsoleOutputHandle();
+        case STD_ERROR_HANDLE:
+            return posix::HandleFromDescriptor(STDERR_FILENO);
+        default:
+            SetLastError(EINVAL);
+            return INVALID_HANDLE_VALUE;
+    }
+}
+
+BOOL CloseHandle(HANDLE hObject) {
+    // The console's handles belong to the process for its whole life.
+    if (posix::IsConsoleInput(hObject) || posix::IsConsoleOutput(hObject)) return TRUE;
+    const int fd = posix::DescriptorFromHandle(hObject);
+    if (fd < 0) {
+        SetLastError(EBADF);
+        return FALSE;
+    }
+    // The descriptor is released even when close reports an error, so it is never retried.
+    if (close(fd) != 0 && errno != EINTR) {
+        posix::SetLastErrorFromErrno();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void ExitProcess(UINT uExitCode) {
+    // std::exit runs the handlers that put the terminal back as it was.
+    std::exit(static_cast<int>(uExitCode));
+}
+
+}  // namespace conlib::win
+
+namespace conlib::posix {
+
+void SetLastErrorFromErrno() {
+    win::SetLastError(static_cast<win::DWORD>(errno));
+}
+
+}  // namespace conlib::posix

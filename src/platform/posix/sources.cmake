@@ -1,0 +1,10 @@
+# The POSIX system layer: a console host of our own and thin wrappers over file descriptors.
+target_sources(conlib PRIVATE
+  platform/posix/cp437.cpp
+  platform/posix/screen_buffer.cpp
+  platform/posix/renderer.cpp
+  platform/posix/console_host.cpp
+  platform/posix/files.cpp
+  platform/posix/process.cpp
+  platform/posix/time.cpp
+)
