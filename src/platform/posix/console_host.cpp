@@ -1,0 +1,330 @@
+// The console host and the console output calls served by it.
+#include "console_host.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "handles.hpp"
+#include "win.hpp"
+
+namespace conlib::posix {
+
+namespace {
+
+// Sizes a console buffer can have; the cell count keeps a mistyped size from taking all memory.
+constexpr int MaxSide = 32767;
+constexpr long MaxCells = 1L << 24;
+// The size of a console with no terminal behind it, when none is asked for.
+constexpr int PlainColumns = 80;
+constexpr int PlainRows = 25;
+
+volatile std::sig_atomic_t TerminalResized = 0;
+struct sigaction PreviousResizeAction;
+
+void OnTerminalResized(int signal) {
+    TerminalResized = 1;
+    if ((PreviousResizeAction.sa_flags & SA_SIGINFO) == 0 &&
+        PreviousResizeAction.sa_handler != SIG_DFL && PreviousResizeAction.sa_handler != SIG_IGN) {
+        PreviousResizeAction.sa_handler(signal);
+    }
+}
+
+bool ValidSize(long columns, long rows) {
+    return columns >= 1 && rows >= 1 && columns <= MaxSide && rows <= MaxSide &&
+           columns * rows <= MaxCells;
+}
+
+// COLUMNSxROWS, for example 120x300.
+bool ParseSize(const char* text, int& columns, int& rows) {
+    char* end = nullptr;
+    errno = 0;
+    const long c = std::strtol(text, &end, 10);
+    if (end == text || (*end != 'x' && *end != 'X') || errno != 0) return false;
+    const char* second = end + 1;
+    const long r = std::strtol(second, &end, 10);
+    if (end == second || *end != '\0' || errno != 0 || text[0] == '-' || second[0] == '-' ||
+        !ValidSize(c, r)) {
+        return false;
+    }
+    columns = static_cast<int>(c);
+    rows = static_cast<int>(r);
+    return true;
+}
+
+bool TerminalSize(int& columns, int& rows) {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || !ValidSize(size.ws_col, size.ws_row)) {
+        return false;
+    }
+    columns = size.ws_col;
+    rows = size.ws_row;
+    return true;
+}
+
+struct Setup {
+    ConsoleHost::Mode mode;
+    int columns;
+    int rows;
+};
+
+Setup ChooseSetup() {
+    Setup setup{ConsoleHost::Mode::Plain, PlainColumns, PlainRows};
+    if (const char* headless = std::getenv("CONLIB_CONSOLE")) {
+        if (ParseSize(headless, setup.columns, setup.rows)) {
+            setup.mode = ConsoleHost::Mode::Headless;
+            return setup;
+        }
+        std::fprintf(stderr,
+                     "conlib: CONLIB_CONSOLE=\"%s\" is not a console size COLUMNSxROWS "
+                     "(1 to %d each, for example 120x300); using the terminal instead\n",
+                     headless, MaxSide);
+    }
+    if (isatty(STDOUT_FILENO) && TerminalSize(setup.columns, setup.rows)) {
+        setup.mode = ConsoleHost::Mode::Terminal;
+    }
+    return setup;
+}
+
+}  // namespace
+
+ConsoleHost& ConsoleHost::Instance() {
+    // Never destroyed: the handlers that run at exit still need it.
+    static ConsoleHost* host = new ConsoleHost();
+    return *host;
+}
+
+ConsoleHost::ConsoleHost() : mode_(Mode::Plain), screen_(1, 1) {
+    const Setup setup = ChooseSetup();
+    mode_ = setup.mode;
+    screen_ = ScreenBuffer(setup.columns, setup.rows);
+    if (mode_ != Mode::Terminal) return;
+
+    renderer_.Reset(setup.columns, setup.rows, Renderer::Start::ScrollOut);
+    pending_.reserve(1u << 16);
+    struct sigaction action {};
+    action.sa_handler = OnTerminalResized;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGWINCH, &action, &PreviousResizeAction);
+    std::atexit(FinishAtExit);
+}
+
+ScreenBuffer& ConsoleHost::Screen() {
+    if (TerminalResized != 0) FollowTerminalSize();
+    return screen_;
+}
+
+void ConsoleHost::FollowTerminalSize() {
+    TerminalResized = 0;
+    int columns = 0;
+    int rows = 0;
+    if (mode_ != Mode::Terminal || !TerminalSize(columns, rows)) return;
+    if (columns == screen_.Columns() && rows == screen_.Rows()) return;
+    // The terminal has rearranged what it showed: draw everything again.
+    screen_.Resize(columns, rows);
+    renderer_.Reset(columns, rows, Renderer::Start::Erase);
+    Show();
+}
+
+void ConsoleHost::Write(const char* text, std::size_t length) {
+    Screen().Write(text, length);
+    if (mode_ == Mode::Plain) {
+        screen_.TakeChanges();
+        WriteOut(text, length);
+    } else {
+        Show();
+    }
+}
+
+bool ConsoleHost::Resize(int columns, int rows) {
+    if (!ValidSize(columns, rows)) return false;
+    Screen();
+    if (mode_ == Mode::Terminal) return columns == screen_.Columns() && rows == screen_.Rows();
+    screen_.Resize(columns, rows);
+    screen_.TakeChanges();
+    return true;
+}
+
+void ConsoleHost::Show() {
+    if (mode_ != Mode::Terminal) {
+        screen_.TakeChanges();
+        return;
+    }
+    pending_.clear();
+    renderer_.Render(screen_, pending_);
+    shown_ = true;
+    WriteOut(pending_.data(), pending_.size());
+}
+
+void ConsoleHost::WriteOut(const char* bytes, std::size_t length) {
+    while (length > 0) {
+        const ssize_t n = write(STDOUT_FILENO, bytes, length);
+        if (n > 0) {
+            bytes += n;
+            length -= static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd out{STDOUT_FILENO, POLLOUT, 0};
+            poll(&out, 1, -1);
+        } else {
+            return;  // the terminal is gone: what is left is lost, as a failed write loses it
+        }
+    }
+}
+
+void ConsoleHost::FinishAtExit() {
+    ConsoleHost& host = Instance();
+    if (!host.shown_) return;
+    host.pending_.clear();
+    host.renderer_.Finish(host.pending_);
+    host.WriteOut(host.pending_.data(), host.pending_.size());
+}
+
+}  // namespace conlib::posix
+
+namespace conlib::win {
+
+namespace {
+
+using posix::ConsoleHost;
+
+// The host behind a console output handle, or null (with the last error set) for any other
+// handle.
+ConsoleHost* OutputHost(HANDLE handle) {
+    if (!posix::IsConsoleOutput(handle)) {
+        SetLastError(EBADF);
+        return nullptr;
+    }
+    return &ConsoleHost::Instance();
+}
+
+void Store(LPDWORD place, std::size_t value) {
+    if (place != nullptr) *place = static_cast<DWORD>(value);
+}
+
+}  // namespace
+
+BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfCharsToWrite,
+                   LPDWORD lpNumberOfCharsWritten, LPVOID) {
+    Store(lpNumberOfCharsWritten, 0);
+    ConsoleHost* host = OutputHost(hConsoleOutput);
+    if (host == nullptr) return FALSE;
+    host->Write(static_cast<const char*>(lpBuffer), nNumberOfCharsToWrite);
+    Store(lpNumberOfCharsWritten, nNumberOfCharsToWrite);
+    return TRUE;
+}
+
+BOOL GetConsoleScreenBufferInfo(HANDLE hConsoleOutput, CONSOLE_SCREEN_BUFFER_INFO* info) {
+    ConsoleHost* host = OutputHost(hConsoleOutput);
+    if (host == nullptr) return FALSE;
+    const posix::ScreenBuffer& screen = host->Screen();
+    const auto columns = static_cast<SHORT>(screen.Columns());
+    const auto rows = static_cast<SHORT>(screen.Rows());
+    info->dwSize = {columns, rows};
+    info->dwCursorPosition = {static_cast<SHORT>(screen.CursorX()),
+                              static_cast<SHORT>(screen.CursorY())};
+    info->wAttributes = screen.Attribute();
+    info->srWindow = {0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
+    info->dwMaximumWindowSize = {columns, rows};
+    return TRUE;
+}
+
+BOOL SetConsoleCursorPosition(HANDLE hConsoleOutput, COORD dwCursorPosition) {
+    ConsoleHost* host = OutputHost(hConsoleOutput);
+    if (host == nullptr) return FALSE;
+    if (!host->Screen().SetCursor(dwCursorPosition.X, dwCursorPosition.Y)) {
+        SetLastError(EINVAL);
+        return FALSE;
+    }
+    host->Show();
+    return TRUE;
+}
+
+BOOL SetConsoleTextAttribute(HANDLE hConsoleOutput, WORD wAttributes) {
+    ConsoleHost* host = OutputHost(hConsoleOutput);
+    if (host == nullptr) return FALSE;
+    host->Screen().SetAttribute(wAttributes);
+    return TRUE;
+}
+
+BOOL SetConsoleScreenBufferSize(HANDLE hConsoleOutput, COORD dwSize) {
+    ConsoleHost* host = OutputHost(hConsoleOutput);
+    if (host == nullptr) return FALSE;
+    if (!host->Resize(dwSize.X, dwSize.Y)) {
+        SetLastError(EINVAL);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WriteConsoleOutputCharacterA(HANDLE hConsoleOutput, LPCSTR lpCharacter, DWORD nLength,
+                                  COORD dwWriteCoord, LPDWORD lpNumberOfCharsWritten) {
+    Store(lpNumberOfCharsWritten, 0);
+    ConsoleHost* host = OutputHost(hConsoleOutput);
+    if (host == nullptr) return FALSE;
+    posix::ScreenBuffer& screen = host->Screen();
+    if (!screen.Contains(dwWriteCoord.X, dwWriteCoord.Y)) {
+        SetLastError(EINVAL);
+        return FALSE;
+    }
+    Store(lpNumberOfCharsWritten,
+          screen.WriteCharacters(lpCharacter, nLength, dwWriteCoord.X, dwWriteCoord.Y));
+    host->Show();
+    return TRUE;
+}
+
+BOOL WriteConsoleOutputAttribute(HANDLE hConsoleOutput, const WORD* lpAttribute, DWORD nLength,
+                                 COORD dwWriteCoord, LPDWORD lpNumberOfAttrsWritten) {
+    Store(lpNumberOfAttrsWritten, 0);
+    ConsoleHost* host = OutputHost(hConsoleOutput);
+    if (host == nullptr) return FALSE;
+    posix::ScreenBuffer& screen = host->Screen();
+    if (!screen.Contains(dwWriteCoord.X, dwWriteCoord.Y)) {
+        SetLastError(EINVAL);
+        return FALSE;
+    }
+    Store(lpNumberOfAttrsWritten,
+          screen.WriteAttributes(lpAttribute, nLength, dwWriteCoord.X, dwWriteCoord.Y));
+    host->Show();
+    return TRUE;
+}
+
+BOOL ReadConsoleOutputCharacterA(HANDLE hConsoleOutput, LPSTR lpCharacter, DWORD nLength,
+                                 COORD dwReadCoord, LPDWORD lpNumberOfCharsRead) {
+    Store(lpNumberOfCharsRead, 0);
+    ConsoleHost* host = OutputHost(hConsoleOutput);
+    if (host == nullptr) return FALSE;
+    const posix::ScreenBuffer& screen = host->Screen();
+    if (!screen.Contains(dwReadCoord.X, dwReadCoord.Y)) {
+        SetLastError(EINVAL);
+        return FALSE;
+    }
+    Store(lpNumberOfCharsRead,
+          screen.ReadCharacters(lpCharacter, nLength, dwReadCoord.X, dwReadCoord.Y));
+    return TRUE;
+}
+
+BOOL ReadConsoleOutputAttribute(HANDLE hConsoleOutput, WORD* lpAttribute, DWORD nLength,
+                                COORD dwReadCoord, LPDWORD lpNumberOfAttrsRead) {
+    Store(lpNumberOfAttrsRead, 0);
+    ConsoleHost* host = OutputHost(hConsoleOutput);
+    if (host == nullptr) return FALSE;
+    const posix::ScreenBuffer& screen = host->Screen();
+    if (!screen.Contains(dwReadCoord.X, dwReadCoord.Y)) {
+        SetLastError(EINVAL);
+        return FALSE;
+    }
+    Store(lpNumberOfAttrsRead,
+          screen.ReadAttributes(lpAttribute, nLength, dwReadCoord.X, dwReadCoord.Y));
+    return TRUE;
+}
+
+}  // namespace conlib::win

@@ -1,0 +1,50 @@
+// The console host: the screen buffer that the console's output calls work on, and where it
+// is shown.
+#pragma once
+
+#include <string>
+
+#include "renderer.hpp"
+#include "screen_buffer.hpp"
+
+namespace conlib::posix {
+
+class ConsoleHost {
+  public:
+    enum class Mode {
+        Terminal,  // standard output is a terminal: the renderer keeps it in line with the buffer
+        Plain,     // standard output is a file or a pipe: text goes out as the bytes written
+        Headless,  // CONLIB_CONSOLE=COLUMNSxROWS: an in-memory console, no input or output
+    };
+
+    // The process's console host, set up on first use.
+    static ConsoleHost& Instance();
+
+    Mode mode() const { return mode_; }
+
+    // The screen buffer, brought to the terminal's size if that changed since the last call.
+    ScreenBuffer& Screen();
+
+    // Processed output of text written to the console.
+    void Write(const char* text, std::size_t length);
+
+    // Sets the buffer's size; a terminal's buffer keeps the terminal's size.
+    bool Resize(int columns, int rows);
+
+    // Shows what changed in the buffer since the last call, in one write to the terminal.
+    void Show();
+
+  private:
+    ConsoleHost();
+    void FollowTerminalSize();
+    void WriteOut(const char* bytes, std::size_t length);
+    static void FinishAtExit();
+
+    Mode mode_;
+    ScreenBuffer screen_;
+    Renderer renderer_;
+    std::string pending_;  // the bytes of one update, kept to be reused
+    bool shown_ = false;
+};
+
+}  // namespace conlib::posix

@@ -1,0 +1,168 @@
+#include "screen_buffer.hpp"
+
+#include <algorithm>
+
+namespace conlib::posix {
+
+ScreenBuffer::ScreenBuffer(int columns, int rows)
+    : cells_(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows),
+             Cell{Blank, DefaultAttribute}),
+      columns_(columns),
+      rows_(rows) {
+    MarkRows(0, rows_);
+}
+
+void ScreenBuffer::Resize(int columns, int rows) {
+    std::vector<Cell> cells(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows),
+                            Cell{Blank, attribute_});
+    const int keepRows = std::min(rows, rows_);
+    const int keepColumns = std::min(columns, columns_);
+    for (int y = 0; y < keepRows; ++y) {
+        std::copy_n(Row(y), keepColumns, cells.begin() + static_cast<std::ptrdiff_t>(y) * columns);
+    }
+    cells_ = std::move(cells);
+    columns_ = columns;
+    rows_ = rows;
+    top_ = 0;
+    cursorX_ = std::min(cursorX_, columns_ - 1);
+    cursorY_ = std::min(cursorY_, rows_ - 1);
+    changes_.scrolled = 0;
+    MarkRows(0, rows_);
+}
+
+void ScreenBuffer::Write(const char* text, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto ch = static_cast<std::uint8_t>(text[i]);
+        switch (ch) {
+            case '\r':
+                cursorX_ = 0;
+                break;
+            case '\n':
+                cursorX_ = 0;
+                LineFeed();
+                break;
+            case '\b':
+                if (cursorX_ > 0) --cursorX_;
+                break;
+            case '\t': {
+                // Blanks up to the next tab stop, or to the end of the line.
+                int blanks = TabWidth - cursorX_ % TabWidth;
+                while (blanks-- > 0) {
+                    PutGlyph(Blank);
+                    if (cursorX_ == 0) break;
+                }
+                break;
+            }
+            case '\a':
+                ++changes_.bells;
+                break;
+            default:
+                PutGlyph(ch);
+                break;
+        }
+    }
+}
+
+bool ScreenBuffer::SetCursor(int x, int y) {
+    if (!Contains(x, y)) return false;
+    cursorX_ = x;
+    cursorY_ = y;
+    return true;
+}
+
+std::size_t ScreenBuffer::WriteCharacters(const char* chars, std::size_t count, int x, int y) {
+    if (!Contains(x, y)) return 0;
+    std::size_t done = 0;
+    for (int row = y; row < rows_ && done < count; ++row, x = 0) {
+        Cell* cells = MutableRow(row);
+        for (; x < columns_ && done < count; ++x) {
+            cells[x].ch = static_cast<std::uint8_t>(chars[done++]);
+        }
+        MarkRows(row, row + 1);
+    }
+    return done;
+}
+
+std::size_t ScreenBuffer::WriteAttributes(const std::uint16_t* attrs, std::size_t count, int x,
+                                          int y) {
+    if (!Contains(x, y)) return 0;
+    std::size_t done = 0;
+    for (int row = y; row < rows_ && done < count; ++row, x = 0) {
+        Cell* cells = MutableRow(row);
+        for (; x < columns_ && done < count; ++x)
+            cells[x].attr = attrs[done++];
+        MarkRows(row, row + 1);
+    }
+    return done;
+}
+
+std::size_t ScreenBuffer::ReadCharacters(char* chars, std::size_t count, int x, int y) const {
+    if (!Contains(x, y)) return 0;
+    std::size_t done = 0;
+    for (int row = y; row < rows_ && done < count; ++row, x = 0) {
+        const Cell* cells = Row(row);
+        for (; x < columns_ && done < count; ++x)
+            chars[done++] = static_cast<char>(cells[x].ch);
+    }
+    return done;
+}
+
+std::size_t ScreenBuffer::ReadAttributes(std::uint16_t* attrs, std::size_t count, int x,
+                                         int y) const {
+    if (!Contains(x, y)) return 0;
+    std::size_t done = 0;
+    for (int row = y; row < rows_ && done < count; ++row, x = 0) {
+        const Cell* cells = Row(row);
+        for (; x < columns_ && done < count; ++x)
+            attrs[done++] = cells[x].attr;
+    }
+    return done;
+}
+
+ScreenChanges ScreenBuffer::TakeChanges() {
+    const ScreenChanges changes = changes_;
+    changes_ = {0, 0, 0, 0};
+    return changes;
+}
+
+void ScreenBuffer::PutGlyph(std::uint8_t ch) {
+    MutableRow(cursorY_)[cursorX_] = Cell{ch, attribute_};
+    MarkRows(cursorY_, cursorY_ + 1);
+    if (++cursorX_ == columns_) {
+        cursorX_ = 0;
+        LineFeed();
+    }
+}
+
+void ScreenBuffer::LineFeed() {
+    if (cursorY_ + 1 < rows_) {
+        ++cursorY_;
+    } else {
+        ScrollUp();
+    }
+}
+
+void ScreenBuffer::ScrollUp() {
+    // The top row leaves; its storage becomes the new bottom row.
+    top_ = (top_ + 1) % rows_;
+    std::fill_n(MutableRow(rows_ - 1), columns_, Cell{Blank, attribute_});
+    changes_.scrolled = std::min(changes_.scrolled + 1, rows_);
+    // Rows changed before the scroll have moved up with it.
+    if (changes_.firstRow < changes_.endRow) {
+        changes_.firstRow = std::max(changes_.firstRow - 1, 0);
+        changes_.endRow = std::max(changes_.endRow - 1, 0);
+    }
+    MarkRows(rows_ - 1, rows_);
+}
+
+void ScreenBuffer::MarkRows(int first, int end) {
+    if (changes_.firstRow >= changes_.endRow) {
+        changes_.firstRow = first;
+        changes_.endRow = end;
+        return;
+    }
+    changes_.firstRow = std::min(changes_.firstRow, first);
+    changes_.endRow = std::max(changes_.endRow, end);
+}
+
+}  // namespace conlib::posix

@@ -1,0 +1,92 @@
+// The console host's screen buffer: cells of (character, attribute), a cursor and the current
+// attribute, with the Windows console's default output processing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace conlib::posix {
+
+struct Cell {
+    std::uint8_t ch;
+    std::uint16_t attr;
+    friend bool operator==(const Cell&, const Cell&) = default;
+};
+
+// What changed since the renderer last looked.
+struct ScreenChanges {
+    int scrolled;  // lines the whole buffer moved up (capped at the row count)
+    int firstRow;  // rows [firstRow, endRow) may differ from what was last shown
+    int endRow;
+    int bells;  // bell characters written
+};
+
+class ScreenBuffer {
+  public:
+    static constexpr std::uint16_t DefaultAttribute = 0x07;
+    static constexpr std::uint8_t Blank = ' ';
+    // Tab stops stand every this many columns.
+    static constexpr int TabWidth = 8;
+
+    ScreenBuffer(int columns, int rows);
+
+    int Columns() const { return columns_; }
+    int Rows() const { return rows_; }
+    int CursorX() const { return cursorX_; }
+    int CursorY() const { return cursorY_; }
+    std::uint16_t Attribute() const { return attribute_; }
+    void SetAttribute(std::uint16_t attribute) { attribute_ = attribute; }
+    bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < columns_ && y < rows_; }
+
+    // New size; the cells that fit keep their place at the top left, new cells are blank in
+    // the current attribute and the cursor is kept inside the buffer.
+    void Resize(int columns, int rows);
+
+    // Processed output: carriage return, line feed (which also returns to column 0),
+    // backspace, tab and bell act; every other byte is put at the cursor in the current
+    // attribute. Writing the last column wraps to the next line; a line feed on the last row
+    // scrolls the buffer up.
+    void Write(const char* text, std::size_t length);
+
+    // Moves the cursor; false (and no move) when the position is outside the buffer.
+    bool SetCursor(int x, int y);
+
+    // Put characters or attributes into consecutive cells from (x, y), row after row, up to
+    // the end of the buffer; the cursor stays. Return the number of cells written.
+    std::size_t WriteCharacters(const char* chars, std::size_t count, int x, int y);
+    std::size_t WriteAttributes(const std::uint16_t* attrs, std::size_t count, int x, int y);
+    std::size_t ReadCharacters(char* chars, std::size_t count, int x, int y) const;
+    std::size_t ReadAttributes(std::uint16_t* attrs, std::size_t count, int x, int y) const;
+
+    const Cell* Row(int y) const { return &cells_[RowOffset(y)]; }
+
+    // The changes since the last call, which starts a new record.
+    ScreenChanges TakeChanges();
+    // Records every row as changed.
+    void MarkAllChanged() { MarkRows(0, rows_); }
+
+  private:
+    std::size_t RowOffset(int y) const {
+        return static_cast<std::size_t>((top_ + y) % rows_) * static_cast<std::size_t>(columns_);
+    }
+    Cell* MutableRow(int y) { return &cells_[RowOffset(y)]; }
+    void PutGlyph(std::uint8_t ch);
+    void LineFeed();
+    void ScrollUp();
+    void MarkRows(int first, int end);
+    std::size_t CellCount() const {
+        return static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
+    }
+
+    std::vector<Cell> cells_;
+    int columns_;
+    int rows_;
+    int top_ = 0;  // the storage row that holds screen row 0: scrolling moves it, not the cells
+    int cursorX_ = 0;
+    int cursorY_ = 0;
+    std::uint16_t attribute_ = DefaultAttribute;
+    ScreenChanges changes_ = {0, 0, 0, 0};
+};
+
+}  // namespace conlib::posix

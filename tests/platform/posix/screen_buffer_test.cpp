@@ -1,0 +1,160 @@
+// The console host's screen buffer: processed output, wrapping, scrolling and cell access.
+#include "screen_buffer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace conlib::posix {
+namespace {
+
+std::string RowText(const ScreenBuffer& screen, int y) {
+    std::string text;
+    for (int x = 0; x < screen.Columns(); ++x)
+        text += static_cast<char>(screen.Row(y)[x].ch);
+    return text;
+}
+
+struct OutputCase {
+    const char* name;
+    std::string written;
+    std::string row0;
+    std::string row1;
+    int cursorX;
+    int cursorY;
+};
+
+TEST(ScreenBuffer, ProcessedOutput) {
+    // 8 columns, 3 rows; rows shown without their trailing blanks cut.
+    const OutputCase cases[] = {
+        {"plain text", "abc", "abc     ", "        ", 3, 0},
+        {"carriage return overwrites", "abc\rX", "Xbc     ", "        ", 1, 0},
+        {"line feed also returns", "ab\ncd", "ab      ", "cd      ", 2, 1},
+        {"CR LF", "ab\r\ncd", "ab      ", "cd      ", 2, 1},
+        {"backspace does not erase", "abc\b\bX", "aXc     ", "        ", 2, 0},
+        {"backspace stops at column 0", "\b\bX", "X       ", "        ", 1, 0},
+        {"tab to the next stop", "a\tb", "a       ", "b       ", 1, 1},
+        {"tab from a stop", "\tb", "        ", "b       ", 1, 1},
+        {"bell shows nothing", "a\ab", "ab      ", "        ", 2, 0},
+        {"wrap at the end of the line", "abcdefghij", "abcdefgh", "ij      ", 2, 1},
+        {"full line then CR LF leaves a blank line", "abcdefgh\r\nx", "abcdefgh", "        ", 1, 2},
+        {"other control bytes are glyphs", std::string("\x01\x1b\x00\x7f", 4),
+         std::string("\x01\x1b\x00\x7f    ", 8), "        ", 4, 0},
+    };
+    for (const OutputCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScreenBuffer screen(8, 3);
+        screen.Write(c.written.data(), c.written.size());
+        EXPECT_EQ(RowText(screen, 0), c.row0);
+        EXPECT_EQ(RowText(screen, 1), c.row1);
+        EXPECT_EQ(screen.CursorX(), c.cursorX);
+        EXPECT_EQ(screen.CursorY(), c.cursorY);
+    }
+}
+
+TEST(ScreenBuffer, TabMidLineUsesStopsOfEight) {
+    ScreenBuffer screen(20, 2);
+    screen.Write("abc\tX\tY", 7);
+    EXPECT_EQ(RowText(screen, 0), "abc     X       Y   ");
+    EXPECT_EQ(screen.CursorX(), 17);
+}
+
+TEST(ScreenBuffer, LineFeedOnLastRowScrollsInCurrentAttribute) {
+    ScreenBuffer screen(4, 3);
+    screen.Write("a\nb\nc", 5);
+    screen.TakeChanges();
+    screen.SetAttribute(0x1E);
+    screen.Write("\nd", 2);
+    EXPECT_EQ(RowText(screen, 0), "b   ");
+    EXPECT_EQ(RowText(screen, 1), "c   ");
+    EXPECT_EQ(RowText(screen, 2), "d   ");
+    EXPECT_EQ(screen.Row(2)[3].attr, 0x1E);  // the new line's blanks
+    EXPECT_EQ(screen.Row(1)[3].attr, ScreenBuffer::DefaultAttribute);
+    EXPECT_EQ(screen.CursorY(), 2);
+
+    const ScreenChanges changes = screen.TakeChanges();
+    EXPECT_EQ(changes.scrolled, 1);
+    EXPECT_EQ(changes.endRow, 3);
+}
+
+TEST(ScreenBuffer, WritingTheLastCellScrollsAtOnce) {
+    // As the Windows console does: no pending wrap, the cursor goes to the next line.
+    ScreenBuffer screen(3, 2);
+    screen.Write("abcdef", 6);
+    EXPECT_EQ(RowText(screen, 0), "def");
+    EXPECT_EQ(RowText(screen, 1), "   ");
+    EXPECT_EQ(screen.CursorX(), 0);
+    EXPECT_EQ(screen.CursorY(), 1);
+}
+
+TEST(ScreenBuffer, ManyScrollsAreCappedAtTheRowCount) {
+    ScreenBuffer screen(2, 3);
+    screen.TakeChanges();
+    const std::string lines(50, '\n');
+    screen.Write(lines.data(), lines.size());
+    const ScreenChanges changes = screen.TakeChanges();
+    EXPECT_EQ(changes.scrolled, 3);
+    EXPECT_EQ(changes.firstRow, 0);
+    EXPECT_EQ(changes.endRow, 3);
+}
+
+TEST(ScreenBuffer, CellWritesRunOnAcrossRowsAndStopAtTheEnd) {
+    ScreenBuffer screen(4, 2);
+    screen.SetCursor(1, 1);
+    EXPECT_EQ(screen.WriteCharacters("abcdef", 6, 2, 0), 6u);
+    EXPECT_EQ(RowText(screen, 0), "  ab");
+    EXPECT_EQ(RowText(screen, 1), "cdef");
+    EXPECT_EQ(screen.WriteCharacters("xyz", 3, 3, 1), 1u);
+    EXPECT_EQ(RowText(screen, 1), "cdex");
+    EXPECT_EQ(screen.CursorX(), 1);  // cell writes leave the cursor
+    EXPECT_EQ(screen.CursorY(), 1);
+
+    const std::uint16_t attrs[] = {0x10, 0x20, 0x30};
+    EXPECT_EQ(screen.WriteAttributes(attrs, 3, 3, 0), 3u);
+    std::uint16_t back[4] = {};
+    EXPECT_EQ(screen.ReadAttributes(back, 4, 2, 0), 4u);
+    EXPECT_EQ(back[0], ScreenBuffer::DefaultAttribute);
+    EXPECT_EQ(back[1], 0x10);
+    EXPECT_EQ(back[2], 0x20);
+    EXPECT_EQ(back[3], 0x30);
+    EXPECT_EQ(RowText(screen, 1), "cdex");  // attributes leave the characters
+
+    char chars[8] = {};
+    EXPECT_EQ(screen.ReadCharacters(chars, 8, 2, 1), 2u);
+    EXPECT_EQ(std::string(chars, 2), "ex");
+}
+
+TEST(ScreenBuffer, PositionsOutsideTheBufferAreRefused) {
+    ScreenBuffer screen(4, 2);
+    EXPECT_FALSE(screen.SetCursor(4, 0));
+    EXPECT_FALSE(screen.SetCursor(0, 2));
+    EXPECT_FALSE(screen.SetCursor(-1, 0));
+    EXPECT_EQ(screen.CursorX(), 0);
+    EXPECT_EQ(screen.WriteCharacters("a", 1, 0, 2), 0u);
+    EXPECT_TRUE(screen.SetCursor(3, 1));
+}
+
+TEST(ScreenBuffer, ResizeKeepsTheTopLeftAndTheCursorInside) {
+    ScreenBuffer screen(5, 3);
+    screen.Write("abcd\nefgh\nij", 12);
+    screen.Resize(2, 2);
+    EXPECT_EQ(RowText(screen, 0), "ab");
+    EXPECT_EQ(RowText(screen, 1), "ef");
+    EXPECT_EQ(screen.CursorX(), 1);
+    EXPECT_EQ(screen.CursorY(), 1);
+    screen.Resize(3, 3);
+    EXPECT_EQ(RowText(screen, 0), "ab ");
+    EXPECT_EQ(RowText(screen, 2), "   ");
+}
+
+TEST(ScreenBuffer, ScrolledContentStaysInPlaceAfterResize) {
+    ScreenBuffer screen(2, 2);
+    screen.Write("a\nb\nc", 5);  // scrolled once: rows "b", "c"
+    screen.Resize(2, 3);
+    EXPECT_EQ(RowText(screen, 0), "b ");
+    EXPECT_EQ(RowText(screen, 1), "c ");
+    EXPECT_EQ(RowText(screen, 2), "  ");
+}
+
+}  // namespace
+}  // namespace conlib::posix
