@@ -1,0 +1,5 @@
+#include "program.hpp"
+
+int main() {
+    conlib::demo::ProgramMain();
+}

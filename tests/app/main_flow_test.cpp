@@ -1,0 +1,140 @@
+// The demo program's file inversion pass, run as a process in a scratch folder: the bytes of
+// "OutputFile.txt", the text it writes and its exit code.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/test_support.hpp"
+
+namespace conlib::test {
+namespace {
+
+const std::string Title = "Tav Quillon - Week 4\r\nKTRV 360 - Dorin Velterhaminos\r\n";
+
+std::string Inverted(const std::string& bytes) {
+    std::string out = bytes;
+    for (char& ch : out)
+        ch = static_cast<char>(~static_cast<unsigned char>(ch));
+    return out;
+}
+
+// Standard output is a pipe, so the console's text arrives as the bytes written.
+ProcessResult RunDemo(const TempDir& dir) {
+    return RunProcess({DemoPath()}, ProcessOptions{dir.path(), {}, ""});
+}
+
+struct InversionCase {
+    const char* name;
+    std::string input;
+    std::string output;   // bytes of OutputFile.txt
+    std::string display;  // text after the title
+};
+
+std::string Pattern(std::size_t length) {
+    std::string bytes(length, '\0');
+    for (std::size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<char>('A' + i % 26);
+    return bytes;
+}
+
+TEST(MainFlow, InvertsShowsAndWritesTheInput) {
+    const std::string full = Pattern(5000);
+    const std::string longer = Pattern(6000);
+    const InversionCase cases[] = {
+        {"abc", "abc", "\x9e\x9d\x9c", "\x9e\x9d\x9c"},
+        {"empty", "", "", ""},
+        {"0xFF ends the display, not the file",
+         std::string("ab\xff"
+                     "cd",
+                     5),
+         std::string("\x9e\x9d\x00\x9c\x9b", 5), "\x9e\x9d"},
+        {"zero bytes become 0xFF", std::string("\x00\x00", 2), "\xff\xff", "\xff\xff"},
+        {"exactly 5000 bytes are all shown", full, Inverted(full), Inverted(full)},
+        {"only the first 5000 bytes are read", longer, Inverted(full), Inverted(full)},
+    };
+    for (const InversionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteFileBytes(dir / "InputFile.txt", c.input);
+        const ProcessResult result = RunDemo(dir);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), c.output);
+        EXPECT_EQ(result.output, Title + c.display);
+        EXPECT_EQ(ReadFileBytes(dir / "InputFile.txt"), c.input);
+    }
+}
+
+TEST(MainFlow, ReplacesAnExistingOutputFile) {
+    TempDir dir;
+    WriteFileBytes(dir / "InputFile.txt", "abc");
+    WriteFileBytes(dir / "OutputFile.txt", std::string(10000, 'x'));
+    EXPECT_EQ(RunDemo(dir).exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), "\x9e\x9d\x9c");
+}
+
+TEST(MainFlow, SecondRunOverTheOutputRestoresTheInput) {
+    TempDir first;
+    TempDir second;
+    std::string input;
+    for (int i = 0; i < 256; ++i)
+        input += static_cast<char>(i);
+    WriteFileBytes(first / "InputFile.txt", input);
+    ASSERT_EQ(RunDemo(first).exitCode, 0);
+    WriteFileBytes(second / "InputFile.txt", ReadFileBytes(first / "OutputFile.txt"));
+    ASSERT_EQ(RunDemo(second).exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(second / "OutputFile.txt"), input);
+}
+
+TEST(MainFlow, MissingInputIsReportedAndKeepsTheOldOutput) {
+    TempDir dir;
+    WriteFileBytes(dir / "OutputFile.txt", "precious");
+    const ProcessResult result = RunDemo(dir);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, Title + "Error 2: No such file or directory\r\n");
+    EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), "precious");
+}
+
+TEST(MainFlow, UnreadableInputIsReportedAndCreatesNoOutput) {
+    TempDir dir;
+    ASSERT_EQ(mkdir((dir / "InputFile.txt").c_str(), 0755), 0);
+    const ProcessResult result = RunDemo(dir);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, Title + "Error 21: Is a directory\r\n");
+    EXPECT_FALSE(FileExists(dir / "OutputFile.txt"));
+}
+
+TEST(MainFlow, OutputThatCannotBeCreatedIsReported) {
+    TempDir dir;
+    WriteFileBytes(dir / "InputFile.txt", "abc");
+    ASSERT_EQ(mkdir((dir / "OutputFile.txt").c_str(), 0755), 0);
+    const ProcessResult result = RunDemo(dir);
+    EXPECT_EQ(result.exitCode, 1);
+    // The error goes on a line of its own, under the data.
+    EXPECT_EQ(result.output, Title + "\x9e\x9d\x9c\r\nError 21: Is a directory\r\n");
+}
+
+TEST(MainFlow, OutputThatCannotBeWrittenIsReported) {
+    TempDir dir;
+    WriteFileBytes(dir / "InputFile.txt", "abc");
+    // Every write to this device fails for want of space.
+    ASSERT_EQ(symlink("/dev/full", (dir / "OutputFile.txt").c_str()), 0);
+    const ProcessResult result = RunDemo(dir);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, Title + "\x9e\x9d\x9c\r\nError 28: No space left on device\r\n");
+}
+
+TEST(MainFlow, EmptyInputNeedsNoWrite) {
+    TempDir dir;
+    WriteFileBytes(dir / "InputFile.txt", "");
+    ASSERT_EQ(symlink("/dev/full", (dir / "OutputFile.txt").c_str()), 0);
+    const ProcessResult result = RunDemo(dir);
+    // Nothing to write is no failure: a write of 0 bytes succeeds.
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, Title);
+}
+
+}  // namespace
+}  // namespace conlib::test
