@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "handles.hpp"
+#include "terminal.hpp"
 #include "win.hpp"
 
 namespace conlib::posix {
@@ -118,7 +119,14 @@ ConsoleHost::ConsoleHost() : mode_(Mode::Plain), screen_(1, 1) {
 
 ScreenBuffer& ConsoleHost::Screen() {
     if (TerminalResized != 0) FollowTerminalSize();
+    if (terminal::TakeContinued()) Redraw();
     return screen_;
+}
+
+void ConsoleHost::Redraw() {
+    if (mode_ != Mode::Terminal) return;
+    renderer_.Reset(screen_.Columns(), screen_.Rows(), Renderer::Start::Erase);
+    Show();
 }
 
 void ConsoleHost::FollowTerminalSize() {
@@ -157,9 +165,14 @@ void ConsoleHost::Show() {
         screen_.TakeChanges();
         return;
     }
+    if (!shown_) {
+        // From the first drawing on, typed keys must not be echoed over the screen.
+        terminal::TakeOver(true);
+        terminal::NoteDrawn();
+        shown_ = true;
+    }
     pending_.clear();
     renderer_.Render(screen_, pending_);
-    shown_ = true;
     WriteOut(pending_.data(), pending_.size());
 }
 

@@ -34,6 +34,9 @@ class ConsoleHost {
     // Shows what changed in the buffer since the last call, in one write to the terminal.
     void Show();
 
+    // Draws the whole buffer again, on a terminal whose display may have been drawn over.
+    void Redraw();
+
   private:
     ConsoleHost();
     void FollowTerminalSize();

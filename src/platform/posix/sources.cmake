@@ -4,7 +4,10 @@ target_sources(conlib PRIVATE
   platform/posix/screen_buffer.cpp
   platform/posix/renderer.cpp
   platform/posix/console_host.cpp
+  platform/posix/console_input.cpp
+  platform/posix/terminal.cpp
   platform/posix/files.cpp
   platform/posix/process.cpp
   platform/posix/time.cpp
+  platform/posix/vt_input.cpp
 )

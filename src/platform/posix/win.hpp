@@ -143,6 +143,9 @@ inline constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x1000;
 
 // Last error codes. On POSIX systems these are errno values.
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 22;  // EINVAL
+// The console's input has ended (standard input at end of file, or a console with no input
+// source whose queue is empty): nothing more will come.
+inline constexpr DWORD ERROR_HANDLE_EOF = 61;  // ENODATA
 
 // Console output attributes.
 inline constexpr WORD FOREGROUND_BLUE = 0x0001;
@@ -269,6 +272,19 @@ BOOL ReadConsoleOutputCharacterA(HANDLE hConsoleOutput, LPSTR lpCharacter, DWORD
                                  COORD dwReadCoord, LPDWORD lpNumberOfCharsRead);
 BOOL ReadConsoleOutputAttribute(HANDLE hConsoleOutput, WORD* lpAttribute, DWORD nLength,
                                 COORD dwReadCoord, LPDWORD lpNumberOfAttrsRead);
+
+// Console input.
+BOOL GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode);
+BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode);
+BOOL PeekConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
+                       LPDWORD lpNumberOfEventsRead);
+BOOL ReadConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
+                       LPDWORD lpNumberOfEventsRead);
+BOOL WriteConsoleInputA(HANDLE hConsoleInput, const INPUT_RECORD* lpBuffer, DWORD nLength,
+                        LPDWORD lpNumberOfEventsWritten);
+BOOL GetNumberOfConsoleInputEvents(HANDLE hConsoleInput, LPDWORD lpNumberOfEvents);
+BOOL FlushConsoleInputBuffer(HANDLE hConsoleInput);
+void Sleep(DWORD dwMilliseconds);
 
 // Files.
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,

@@ -1,0 +1,313 @@
+// The console host's input: a queue of input records, filled from the keyboard through the
+// terminal-input decoder, and the console input calls served by it.
+//
+// Where the records come from:
+// - a terminal: every byte it has ready is read and decoded at once, as a keyboard fills the
+//   Windows console's queue as keys are typed; a flush discards what was typed ahead;
+// - a file or a pipe: bytes are read only as keys are asked for, each key once;
+// - the headless console (CONLIB_CONSOLE): nothing but the records written into it.
+// When the source has ended and the queue is empty, the input has ended: a wait returns.
+#include <cerrno>
+#include <ctime>
+#include <vector>
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "console_host.hpp"
+#include "handles.hpp"
+#include "terminal.hpp"
+#include "vt_input.hpp"
+#include "win.hpp"
+
+namespace conlib::posix {
+
+namespace {
+
+using namespace win;
+
+// How long the rest of an escape sequence may take to arrive before its start is taken for
+// keys of its own (a lone ESC for the Escape key).
+constexpr int SequenceWaitMs = 25;
+// The modes a console starts with.
+constexpr DWORD DefaultInputMode = 0x1F7;
+constexpr DWORD DefaultOutputMode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
+
+class ConsoleInput {
+  public:
+    static ConsoleInput& Instance() {
+        static ConsoleInput* input = new ConsoleInput();
+        return *input;
+    }
+
+    DWORD mode() const { return mode_; }
+
+    void SetMode(DWORD mode) {
+        mode_ = mode;
+        if (source_ == Source::Terminal) {
+            terminal::SetInterruptKey((mode & ENABLE_PROCESSED_INPUT) != 0);
+        }
+    }
+
+    // Moves what the source has ready into the queue; with `wait`, waits until there is at
+    // least one record or the input has ended.
+    void Collect(bool wait) {
+        switch (source_) {
+            case Source::None:
+                return;
+            case Source::Terminal:
+                // A screen to redraw after the process was stopped is redrawn while it waits.
+                ConsoleHost::Instance().Screen();
+                CollectFromTerminal(wait);
+                return;
+            case Source::Stream:
+                CollectFromStream(wait);
+                return;
+        }
+    }
+
+    bool Ended() const { return size_ == 0 && byteCount_ == 0 && ended_; }
+
+    std::size_t Copy(INPUT_RECORD* records, std::size_t count, bool remove) {
+        std::size_t done = 0;
+        for (; done < count && done < size_; ++done) {
+            records[done] = queue_[(head_ + done) % queue_.size()];
+        }
+        if (remove) {
+            head_ = (head_ + done) % queue_.size();
+            size_ -= done;
+        }
+        return done;
+    }
+
+    std::size_t Append(const INPUT_RECORD* records, std::size_t count) {
+        std::size_t done = 0;
+        for (; done < count && size_ < queue_.size(); ++done) {
+            queue_[(head_ + size_) % queue_.size()] = records[done];
+            ++size_;
+        }
+        return done;
+    }
+
+    std::size_t size() const { return size_; }
+
+    void Flush() {
+        head_ = 0;
+        size_ = 0;
+        byteCount_ = 0;
+        if (source_ == Source::Terminal) tcflush(STDIN_FILENO, TCIFLUSH);
+    }
+
+  private:
+    enum class Source { None, Terminal, Stream };
+    static constexpr std::size_t QueueCapacity = 4096;
+    static constexpr std::size_t ByteCapacity = 256;
+
+    ConsoleInput() : queue_(QueueCapacity) {
+        if (ConsoleHost::Instance().mode() == ConsoleHost::Mode::Headless) {
+            source_ = Source::None;
+            ended_ = true;
+        } else if (isatty(STDIN_FILENO)) {
+            source_ = Source::Terminal;
+            terminal::TakeOver((mode_ & ENABLE_PROCESSED_INPUT) != 0);
+        } else {
+            source_ = Source::Stream;
+        }
+    }
+
+    bool HasRoom() const { return queue_.size() - size_ >= KeyEvents::Capacity; }
+
+    // Reads what standard input has ready, at most what the byte buffer holds; false when
+    // nothing was read (none ready, or the input ended).
+    bool ReadReady(int timeoutMs, std::size_t most) {
+        if (ended_ || byteCount_ == ByteCapacity) return false;
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        int ready = 0;
+        do {
+            ready = poll(&in, 1, timeoutMs);
+        } while (ready < 0 && errno == EINTR);
+        if (ready <= 0) return false;
+        const std::size_t room = std::min(ByteCapacity - byteCount_, most);
+        ssize_t n = 0;
+        do {
+            n = read(STDIN_FILENO, bytes_ + byteCount_, room);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+        if (n <= 0) {
+            ended_ = true;  // end of file, or a terminal that hung up
+            return false;
+        }
+        byteCount_ += static_cast<std::size_t>(n);
+        return true;
+    }
+
+    // Decodes the keys at the start of the byte buffer into the queue; false when what is
+    // left is the start of a sequence that needs more bytes.
+    bool Decode(bool final) {
+        std::size_t used = 0;
+        bool complete = true;
+        while (used < byteCount_ && HasRoom()) {
+            KeyEvents events{};
+            const std::size_t n = DecodeKey(bytes_ + used, byteCount_ - used, final, events);
+            if (n == 0) {
+                complete = false;
+                break;
+            }
+            used += n;
+            Append(events.records, events.count);
+        }
+        for (std::size_t i = used; i < byteCount_; ++i)
+            bytes_[i - used] = bytes_[i];
+        byteCount_ -= used;
+        return complete;
+    }
+
+    void CollectFromTerminal(bool wait) {
+        for (;;) {
+            while (HasRoom() && ReadReady(0, ByteCapacity))
+                Decode(false);
+            if (!Decode(false)) {
+                // A sequence cut short: wait a moment for the rest, then take it as it is.
+                while (HasRoom() && ReadReady(SequenceWaitMs, ByteCapacity)) {
+                    if (Decode(false)) break;
+                }
+                Decode(true);
+            }
+            if (ended_) Decode(true);
+            if (!wait || size_ > 0 || Ended()) return;
+            ReadReady(-1, ByteCapacity);
+        }
+    }
+
+    void CollectFromStream(bool wait) {
+        // One key at a time, and only when none is queued: keys behind it stay unread, so a
+        // flush discards no more than the key in hand.
+        while (size_ == 0 && !Ended()) {
+            if (byteCount_ > 0 && Decode(false) && size_ > 0) return;
+            const int timeoutMs = byteCount_ > 0 ? SequenceWaitMs : (wait ? -1 : 0);
+            if (!ReadReady(timeoutMs, 1)) {
+                // Nothing more now: what is held is taken as it is.
+                Decode(true);
+                if (!wait || byteCount_ == 0) return;
+            }
+        }
+    }
+
+    std::vector<INPUT_RECORD> queue_;
+    std::size_t head_ = 0;
+    std::size_t size_ = 0;
+    unsigned char bytes_[ByteCapacity] = {};
+    std::size_t byteCount_ = 0;
+    Source source_ = Source::None;
+    bool ended_ = false;
+    DWORD mode_ = DefaultInputMode;
+};
+
+ConsoleInput* InputFor(HANDLE handle) {
+    if (!IsConsoleInput(handle)) {
+        SetLastError(EBADF);
+        return nullptr;
+    }
+    return &ConsoleInput::Instance();
+}
+
+DWORD OutputMode = DefaultOutputMode;
+
+void Store(LPDWORD place, std::size_t value) {
+    if (place != nullptr) *place = static_cast<DWORD>(value);
+}
+
+}  // namespace
+
+}  // namespace conlib::posix
+
+namespace conlib::win {
+
+using posix::ConsoleInput;
+using posix::InputFor;
+using posix::Store;
+
+BOOL GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode) {
+    if (posix::IsConsoleOutput(hConsoleHandle)) {
+        *lpMode = posix::OutputMode;
+        return TRUE;
+    }
+    ConsoleInput* input = InputFor(hConsoleHandle);
+    if (input == nullptr) return FALSE;
+    *lpMode = input->mode();
+    return TRUE;
+}
+
+BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
+    if (posix::IsConsoleOutput(hConsoleHandle)) {
+        posix::OutputMode = dwMode;
+        return TRUE;
+    }
+    ConsoleInput* input = InputFor(hConsoleHandle);
+    if (input == nullptr) return FALSE;
+    input->SetMode(dwMode);
+    return TRUE;
+}
+
+BOOL PeekConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
+                       LPDWORD lpNumberOfEventsRead) {
+    Store(lpNumberOfEventsRead, 0);
+    ConsoleInput* input = InputFor(hConsoleInput);
+    if (input == nullptr) return FALSE;
+    input->Collect(false);
+    Store(lpNumberOfEventsRead, input->Copy(lpBuffer, nLength, false));
+    return TRUE;
+}
+
+BOOL ReadConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
+                       LPDWORD lpNumberOfEventsRead) {
+    Store(lpNumberOfEventsRead, 0);
+    ConsoleInput* input = InputFor(hConsoleInput);
+    if (input == nullptr) return FALSE;
+    input->Collect(true);
+    if (nLength > 0 && input->Ended()) {
+        SetLastError(ERROR_HANDLE_EOF);
+        return FALSE;
+    }
+    Store(lpNumberOfEventsRead, input->Copy(lpBuffer, nLength, true));
+    return TRUE;
+}
+
+BOOL WriteConsoleInputA(HANDLE hConsoleInput, const INPUT_RECORD* lpBuffer, DWORD nLength,
+                        LPDWORD lpNumberOfEventsWritten) {
+    Store(lpNumberOfEventsWritten, 0);
+    ConsoleInput* input = InputFor(hConsoleInput);
+    if (input == nullptr) return FALSE;
+    Store(lpNumberOfEventsWritten, input->Append(lpBuffer, nLength));
+    return TRUE;
+}
+
+BOOL GetNumberOfConsoleInputEvents(HANDLE hConsoleInput, LPDWORD lpNumberOfEvents) {
+    Store(lpNumberOfEvents, 0);
+    ConsoleInput* input = InputFor(hConsoleInput);
+    if (input == nullptr) return FALSE;
+    input->Collect(false);
+    if (input->Ended()) {
+        SetLastError(ERROR_HANDLE_EOF);
+        return FALSE;
+    }
+    Store(lpNumberOfEvents, input->size());
+    return TRUE;
+}
+
+BOOL FlushConsoleInputBuffer(HANDLE hConsoleInput) {
+    ConsoleInput* input = InputFor(hConsoleInput);
+    if (input == nullptr) return FALSE;
+    input->Flush();
+    return TRUE;
+}
+
+void Sleep(DWORD dwMilliseconds) {
+    timespec rest{static_cast<time_t>(dwMilliseconds / 1000),
+                  static_cast<long>(dwMilliseconds % 1000) * 1000000L};
+    while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace conlib::win

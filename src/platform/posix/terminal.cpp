@@ -1,0 +1,153 @@
+#include "terminal.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+
+#include <termios.h>
+#include <unistd.h>
+
+namespace conlib::posix::terminal {
+
+namespace {
+
+// The signals after which the terminal must be as it was: those that end the process, and
+// the stop from the keyboard or another process.
+constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV,
+                                  SIGBUS, SIGABRT, SIGTSTP, SIGCONT};
+constexpr int SignalSlots = 65;
+
+bool Taken = false;
+termios Original{};
+volatile std::sig_atomic_t InterruptKey = 1;
+volatile std::sig_atomic_t Drawn = 0;
+volatile std::sig_atomic_t Continued = 0;
+struct sigaction Previous[SignalSlots];
+
+// The settings the console host reads the keyboard with: bytes as they are typed, no echo,
+// no line editing, no flow control, no signal keys but Ctrl+C (and that only while the
+// console processes input); output processing stays as it was.
+termios KeyboardSettings() {
+    termios settings = Original;
+    settings.c_iflag &=
+        ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+    settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
+    if (InterruptKey != 0) {
+        settings.c_lflag |= ISIG;
+    } else {
+        settings.c_lflag &= ~static_cast<tcflag_t>(ISIG);
+    }
+    settings.c_cc[VINTR] = 0x03;
+    settings.c_cc[VQUIT] = _POSIX_VDISABLE;
+    settings.c_cc[VSUSP] = _POSIX_VDISABLE;
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+    return settings;
+}
+
+// Everything here is safe in a signal handler.
+void Apply(const termios& settings) {
+    while (tcsetattr(STDIN_FILENO, TCSADRAIN, &settings) != 0 && errno == EINTR) {
+    }
+}
+
+void WriteRaw(const char* text, std::size_t length) {
+    while (length > 0) {
+        const ssize_t n = write(STDOUT_FILENO, text, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        text += n;
+        length -= static_cast<std::size_t>(n);
+    }
+}
+
+void Restore() {
+    Apply(Original);
+    if (Drawn != 0) {
+        // Default colours, and the shell's prompt on a line of its own.
+        static constexpr char Reset[] = "\x1b[0m\r\n";
+        WriteRaw(Reset, sizeof Reset - 1);
+    }
+}
+
+void RestoreAtExit() {
+    Apply(Original);
+}
+
+void OnSignal(int signal) {
+    const int savedErrno = errno;
+    if (signal == SIGCONT) {
+        // Stopped by a signal that could not be caught: take the keyboard back.
+        Apply(KeyboardSettings());
+        Continued = 1;
+    } else if (signal == SIGTSTP) {
+        Restore();
+        // Stop as the signal would have stopped the process, and take over again on return.
+        std::signal(SIGTSTP, SIG_DFL);
+        sigset_t stop;
+        sigemptyset(&stop);
+        sigaddset(&stop, SIGTSTP);
+        sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+        raise(SIGTSTP);
+        struct sigaction again {};
+        again.sa_handler = OnSignal;
+        sigemptyset(&again.sa_mask);
+        sigaction(SIGTSTP, &again, nullptr);
+        Apply(KeyboardSettings());
+        Continued = 1;
+    } else {
+        // The signal takes its course once the terminal is as it was: the earlier action runs
+        // when this handler returns, or the default one ends the process.
+        Restore();
+        sigaction(signal, &Previous[signal], nullptr);
+        raise(signal);
+    }
+    errno = savedErrno;
+}
+
+}  // namespace
+
+void TakeOver(bool interruptKey) {
+    if (Taken) return;
+    Taken = true;
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &Original) != 0) {
+        Taken = false;
+        return;
+    }
+    InterruptKey = interruptKey ? 1 : 0;
+    for (const int signal : HandledSignals) {
+        struct sigaction current {};
+        sigaction(signal, nullptr, &current);
+        if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = signal == SIGCONT ? SA_RESTART : 0;
+        sigaction(signal, &action, &Previous[signal]);
+    }
+    std::atexit(RestoreAtExit);
+    Apply(KeyboardSettings());
+}
+
+bool TakenOver() {
+    return Taken;
+}
+
+void SetInterruptKey(bool interruptKey) {
+    const std::sig_atomic_t wanted = interruptKey ? 1 : 0;
+    if (wanted == InterruptKey) return;
+    InterruptKey = wanted;
+    if (Taken) Apply(KeyboardSettings());
+}
+
+void NoteDrawn() {
+    Drawn = 1;
+}
+
+bool TakeContinued() {
+    if (Continued == 0) return false;
+    Continued = 0;
+    return true;
+}
+
+}  // namespace conlib::posix::terminal
