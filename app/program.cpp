@@ -1,6 +1,7 @@
-// The file inversion pass: reads up to 5000 bytes of "InputFile.txt", shows them bit-inverted
-// on the console and writes them to "OutputFile.txt". Inverting is its own inverse, so a second
-// run over the output gives the input back.
+// The demo program. The file inversion pass reads up to 5000 bytes of "InputFile.txt", shows
+// them bit-inverted on the console and writes them to "OutputFile.txt"; inverting is its own
+// inverse, so a second run over the output gives the input back. The cross drawing pass then
+// waits for a key, draws a cross of '|' and '-' with cursor moves, and waits for another.
 #include "program.hpp"
 
 #include <cstdint>
@@ -25,6 +26,13 @@ FileHandle InputHandle = InvalidFileHandle;
 char DataBuffer[DataCapacity + 1] = {};
 std::uint32_t DataLength = 0;
 int ExitCode = 0;
+
+// The cross: a vertical bar in column CentreLine and a horizontal bar in row CentreLine, each
+// covering positions 1 to BarLength.
+constexpr char VerticalGlyph = '|';
+constexpr char HorizontalGlyph = '-';
+constexpr std::uint8_t BarLength = 30;
+constexpr std::uint8_t CentreLine = 15;
 
 // Shows the system's text for the failure that just happened, on a line of its own, and
 // makes the run end with exit code 1.
@@ -73,7 +81,18 @@ void WriteOutput() {
 }  // namespace
 
 void CrossDrawingPass() {
-    // Drawn once the library reads the keyboard: the pass starts and ends with a key press.
+    ConPause();
+    ConClearScreen();
+    // Both bars grow from their far ends inward, one cell of each per step; at the crossing the
+    // horizontal bar's glyph comes second and stays.
+    for (std::uint8_t c = BarLength; c >= 1; --c) {
+        ConMoveCursor(CentreLine, c);
+        ConWriteChar(VerticalGlyph);
+        ConMoveCursor(c, CentreLine);
+        ConWriteChar(HorizontalGlyph);
+    }
+    // The prompt goes where the last glyph left the cursor, over the horizontal bar.
+    ConPause();
 }
 
 void ProgramMain() {

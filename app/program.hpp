@@ -7,7 +7,8 @@ namespace conlib::demo {
 // succeeded, 1 when one failed (its system error text is shown on the console).
 [[noreturn]] void ProgramMain();
 
-// Waits for a key, clears the screen, draws a cross of '|' and '-', and waits again.
+// Waits for a key, clears the screen, draws a cross of '|' and '-', and waits again; a wait
+// ends at once when the console's input has ended.
 void CrossDrawingPass();
 
 }  // namespace conlib::demo

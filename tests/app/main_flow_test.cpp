@@ -1,5 +1,6 @@
-// The demo program's file inversion pass, run as a process in a scratch folder: the bytes of
-// "OutputFile.txt", the text it writes and its exit code.
+// The demo program run as a process in a scratch folder: the bytes of "OutputFile.txt", the
+// text it writes and its exit code. Standard output is a pipe, so the console's text arrives as
+// the bytes written, and cursor moves and clears leave no trace in it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +14,16 @@ namespace conlib::test {
 namespace {
 
 const std::string Title = "Tav Quillon - Week 4\r\nKTRV 360 - Dorin Velterhaminos\r\n";
+const std::string Prompt = "Press any key to continue...";
+
+// The cross drawing pass: the prompt, the 30 steps of the cross (a '|' of the vertical bar,
+// then a '-' of the horizontal one), and the prompt again.
+std::string CrossPass() {
+    std::string text = Prompt;
+    for (int step = 0; step < 30; ++step)
+        text += "|-";
+    return text + Prompt;
+}
 
 std::string Inverted(const std::string& bytes) {
     std::string out = bytes;
@@ -21,9 +32,9 @@ std::string Inverted(const std::string& bytes) {
     return out;
 }
 
-// Standard output is a pipe, so the console's text arrives as the bytes written.
-ProcessResult RunDemo(const TempDir& dir) {
-    return RunProcess({DemoPath()}, ProcessOptions{dir.path(), {}, ""});
+// Standard input is an empty pipe: both pauses return at its end.
+ProcessResult RunDemo(const TempDir& dir, const std::string& keys = "") {
+    return RunProcess({DemoPath()}, ProcessOptions{dir.path(), {}, keys});
 }
 
 struct InversionCase {
@@ -62,7 +73,7 @@ TEST(MainFlow, InvertsShowsAndWritesTheInput) {
         const ProcessResult result = RunDemo(dir);
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), c.output);
-        EXPECT_EQ(result.output, Title + c.display);
+        EXPECT_EQ(result.output, Title + c.display + CrossPass());
         EXPECT_EQ(ReadFileBytes(dir / "InputFile.txt"), c.input);
     }
 }
@@ -93,7 +104,7 @@ TEST(MainFlow, MissingInputIsReportedAndKeepsTheOldOutput) {
     WriteFileBytes(dir / "OutputFile.txt", "precious");
     const ProcessResult result = RunDemo(dir);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.output, Title + "Error 2: No such file or directory\r\n");
+    EXPECT_EQ(result.output, Title + "Error 2: No such file or directory\r\n" + CrossPass());
     EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), "precious");
 }
 
@@ -102,7 +113,7 @@ TEST(MainFlow, UnreadableInputIsReportedAndCreatesNoOutput) {
     ASSERT_EQ(mkdir((dir / "InputFile.txt").c_str(), 0755), 0);
     const ProcessResult result = RunDemo(dir);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.output, Title + "Error 21: Is a directory\r\n");
+    EXPECT_EQ(result.output, Title + "Error 21: Is a directory\r\n" + CrossPass());
     EXPECT_FALSE(FileExists(dir / "OutputFile.txt"));
 }
 
@@ -113,7 +124,7 @@ TEST(MainFlow, OutputThatCannotBeCreatedIsReported) {
     const ProcessResult result = RunDemo(dir);
     EXPECT_EQ(result.exitCode, 1);
     // The error goes on a line of its own, under the data.
-    EXPECT_EQ(result.output, Title + "\x9e\x9d\x9c\r\nError 21: Is a directory\r\n");
+    EXPECT_EQ(result.output, Title + "\x9e\x9d\x9c\r\nError 21: Is a directory\r\n" + CrossPass());
 }
 
 TEST(MainFlow, OutputThatCannotBeWrittenIsReported) {
@@ -123,7 +134,8 @@ TEST(MainFlow, OutputThatCannotBeWrittenIsReported) {
     ASSERT_EQ(symlink("/dev/full", (dir / "OutputFile.txt").c_str()), 0);
     const ProcessResult result = RunDemo(dir);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.output, Title + "\x9e\x9d\x9c\r\nError 28: No space left on device\r\n");
+    EXPECT_EQ(result.output,
+              Title + "\x9e\x9d\x9c\r\nError 28: No space left on device\r\n" + CrossPass());
 }
 
 TEST(MainFlow, EmptyInputNeedsNoWrite) {
@@ -133,7 +145,28 @@ TEST(MainFlow, EmptyInputNeedsNoWrite) {
     const ProcessResult result = RunDemo(dir);
     // Nothing to write is no failure: a write of 0 bytes succeeds.
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.output, Title);
+    EXPECT_EQ(result.output, Title + CrossPass());
+}
+
+TEST(MainFlow, KeysEndTheTwoPausesOfTheCrossPass) {
+    TempDir dir;
+    WriteFileBytes(dir / "InputFile.txt", "abc");
+    // Each key ends one pause; the keys are never shown.
+    const ProcessResult result = RunDemo(dir, "xy");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, Title + "\x9e\x9d\x9c" + CrossPass());
+    EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), "\x9e\x9d\x9c");
+}
+
+TEST(MainFlow, FinishesWhenStandardInputIsEmpty) {
+    TempDir dir;
+    WriteFileBytes(dir / "InputFile.txt", "abc");
+    // Standard input the null device: at its end neither pause waits for a key.
+    const ProcessResult result = RunProcess({"/bin/sh", "-c", "exec \"$0\" </dev/null", DemoPath()},
+                                            ProcessOptions{dir.path(), {}, ""});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, Title + "\x9e\x9d\x9c" + CrossPass());
+    EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), "\x9e\x9d\x9c");
 }
 
 }  // namespace

@@ -1,0 +1,166 @@
+// Single keys from the console: polling, the PC keyboard BIOS scan code translation, waiting
+// for a key and the pause prompt.
+#include <cstdint>
+
+#include "conlib/console.hpp"
+#include "conlib/input.hpp"
+#include "console/session.hpp"
+#include "win.hpp"
+
+namespace conlib {
+
+using detail::ConsoleSession;
+using namespace win;
+
+namespace {
+
+// Every peek and read of KeyPoll goes into this record; between polls it holds the last event
+// read.
+INPUT_RECORD KeyEventRecord = {};
+// The input mode in force when the current poll began, put back before it returns.
+DWORD SavedInputMode = 0;
+// The count of events that the last peek or read reported.
+DWORD PolledEventCount = 0;
+// The count GetNumberOfConsoleInputEvents reports; only its success is used.
+DWORD PendingEventCount = 0;
+
+// Rows of four bytes: virtual key code, then the scan code with neither Ctrl nor Alt held,
+// with Ctrl, and with Alt. A zero byte ends the table.
+constexpr std::uint8_t KeyTranslationTable[] = {
+    0x25, 0x4B, 0x73, 0x4B,  // Left
+    0x27, 0x4D, 0x74, 0x4D,  // Right
+    0x26, 0x48, 0x8D, 0x48,  // Up
+    0x28, 0x50, 0x91, 0x50,  // Down
+    0x21, 0x49, 0x84, 0x49,  // Page Up
+    0x22, 0x51, 0x76, 0x51,  // Page Down
+    0x24, 0x47, 0x77, 0x47,  // Home
+    0x23, 0x4F, 0x75, 0x4F,  // End
+    0x2D, 0x52, 0x92, 0x52,  // Insert
+    0x2E, 0x53, 0x93, 0x53,  // Delete
+    0x6B, 0x4E, 0x90, 0x4E,  // keypad +
+    0x6D, 0x4A, 0x8E, 0x4A,  // keypad -
+    0x7A, 0x85, 0x85, 0x85,  // F11
+    0x7B, 0x86, 0x86, 0x86,  // F12
+    0xBD, 0x0C, 0x0C, 0x82,  // - and _
+    0xBB, 0x0D, 0x0D, 0x83,  // = and +
+    0x00,
+};
+static_assert(sizeof KeyTranslationTable == 16 * 4 + 1);
+
+constexpr DWORD AltMask = RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED;
+constexpr DWORD CtrlMask = RIGHT_CTRL_PRESSED | LEFT_CTRL_PRESSED;
+constexpr DWORD ModifierMask = AltMask | CtrlMask | SHIFT_PRESSED;
+
+constexpr std::uint32_t PollIntervalMs = 10;
+
+constexpr char PauseText[] = "Press any key to continue...";
+
+// Keys that are never a key press of their own: the modifiers and the lock keys.
+bool IsModifierOrLockKey(WORD vk) {
+    return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU || vk == VK_CAPITAL ||
+           vk == VK_NUMLOCK || vk == VK_SCROLL;
+}
+
+// True once the console's input has ended: no key can ever arrive. The thread's last error
+// code is left as it was, so that a pause does not lose the code of an earlier failure.
+bool InputHasEnded() {
+    const DWORD lastError = win::GetLastError();
+    const bool ended =
+        win::GetNumberOfConsoleInputEvents(ConsoleSession.input, &PendingEventCount) == FALSE &&
+        win::GetLastError() == ERROR_HANDLE_EOF;
+    win::SetLastError(lastError);
+    return ended;
+}
+
+}  // namespace
+
+KeyPress KeyPoll() {
+    if (ConsoleSession.ready == 0) EnsureConsole();
+    win::GetConsoleMode(ConsoleSession.input, &SavedInputMode);
+    win::SetConsoleMode(ConsoleSession.input, 0);
+
+    KeyPress key = {false, 0, 0, 0, 0};
+    for (;;) {
+        // A call that fails leaves the count at 0: no key.
+        PolledEventCount = 0;
+        win::PeekConsoleInputA(ConsoleSession.input, &KeyEventRecord, 1, &PolledEventCount);
+        if (PolledEventCount == 0) break;
+        PolledEventCount = 0;
+        win::ReadConsoleInputA(ConsoleSession.input, &KeyEventRecord, 1, &PolledEventCount);
+        if (PolledEventCount == 0) break;
+
+        if (KeyEventRecord.EventType != KEY_EVENT) continue;
+        const KEY_EVENT_RECORD& event = KeyEventRecord.Event.KeyEvent;
+        if ((event.bKeyDown & 1) == 0) continue;
+        if (IsModifierOrLockKey(event.wVirtualKeyCode)) continue;
+
+        const KeyCode translated =
+            KeyTranslate(static_cast<std::uint8_t>(event.uChar.AsciiChar),
+                         static_cast<std::uint8_t>(event.wVirtualScanCode & 0xFF),
+                         event.wVirtualKeyCode, event.dwControlKeyState);
+        key.ch = translated.ch;
+        key.scan = translated.scan;
+        key.vk = event.wVirtualKeyCode;
+        key.state = event.dwControlKeyState;
+        // A press without a virtual key code is used up all the same.
+        key.available = key.vk != 0;
+        break;
+    }
+
+    win::SetConsoleMode(ConsoleSession.input, SavedInputMode);
+    KeyFlush();
+    return key;
+}
+
+KeyCode KeyTranslate(std::uint8_t ch, std::uint8_t scan, std::uint16_t vk, std::uint32_t state) {
+    const bool ctrl = (state & CtrlMask) != 0;
+    const bool alt = (state & AltMask) != 0;
+    const auto vkLow = static_cast<std::uint8_t>(vk & 0xFF);
+
+    for (std::uint32_t row = 0; KeyTranslationTable[row] != 0; row += 4) {
+        if (KeyTranslationTable[row] != vkLow) continue;
+        if (ctrl) return {0, KeyTranslationTable[row + 2]};
+        if (alt) return {0, KeyTranslationTable[row + 3]};
+        return {ch, KeyTranslationTable[row + 1]};
+    }
+
+    if ((state & ModifierMask) == 0) return {ch, scan};
+
+    if (vk >= VK_F1 && vk <= VK_F10) {
+        // Shift is the one held when neither Ctrl nor Alt is.
+        const std::uint8_t offset = ctrl ? 0x23 : alt ? 0x2D : 0x19;
+        return {ch, static_cast<std::uint8_t>(scan + offset)};
+    }
+    if (ch >= '0' && ch <= '9') {
+        if (alt) return {0, static_cast<std::uint8_t>(scan + 0x76)};
+        return {ch, scan};
+    }
+    if (vk == VK_TAB && (state & SHIFT_PRESSED) != 0) return {0, scan};
+    return {ch, scan};
+}
+
+void KeyFlush() {
+    // Flushing before any other console operation would otherwise find no handle.
+    EnsureConsole();
+    win::FlushConsoleInputBuffer(ConsoleSession.input);
+}
+
+KeyCode KeyWaitChar() {
+    for (;;) {
+        SleepMs(PollIntervalMs);
+        const KeyPress key = KeyPoll();
+        if (key.available) return {key.ch, key.scan};
+        if (InputHasEnded()) return {0, 0};
+    }
+}
+
+void SleepMs(std::uint32_t milliseconds) {
+    win::Sleep(milliseconds);
+}
+
+void ConPause() {
+    ConWriteText(PauseText);
+    KeyWaitChar();
+}
+
+}  // namespace conlib
