@@ -7,6 +7,13 @@
 // - a file or a pipe: bytes are read only as keys are asked for, each key once;
 // - the headless console (CONLIB_CONSOLE): nothing but the records written into it.
 // When the source has ended and the queue is empty, the input has ended: a wait returns.
+//
+// A line read (ReadConsoleA with line input on) is edited and echoed here, as the Windows
+// console does it: printable characters, Backspace, Escape (clears the line) and Enter, which
+// hands the line over followed by CR LF. What the caller's count does not take stays pending
+// for the next read. A file or a pipe gives its lines as they stand, a line feed alone or a
+// carriage return and line feed ending each.
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <vector>
@@ -99,6 +106,30 @@ class ConsoleInput {
         if (source_ == Source::Terminal) tcflush(STDIN_FILENO, TCIFLUSH);
     }
 
+    // ReadConsoleA: false when the input ended before anything could be delivered.
+    bool ReadText(char* buffer, std::size_t count, std::size_t& delivered) {
+        delivered = 0;
+        if (count == 0) return true;
+        if (lineDelivered_ == lineLength_) {
+            lineLength_ = 0;
+            lineDelivered_ = 0;
+            if ((mode_ & ENABLE_LINE_INPUT) != 0) {
+                if (source_ == Source::Stream) {
+                    ReadStreamLine();
+                } else {
+                    EditLine();
+                }
+            } else {
+                TakeCharacters(count);
+            }
+            if (lineLength_ == 0) return false;
+        }
+        delivered = std::min(count, lineLength_ - lineDelivered_);
+        std::copy_n(line_ + lineDelivered_, delivered, buffer);
+        lineDelivered_ += delivered;
+        return true;
+    }
+
   private:
     enum class Source { None, Terminal, Stream };
     static constexpr std::size_t QueueCapacity = 4096;
@@ -113,6 +144,111 @@ class ConsoleInput {
             terminal::TakeOver((mode_ & ENABLE_PROCESSED_INPUT) != 0);
         } else {
             source_ = Source::Stream;
+        }
+    }
+
+    static constexpr std::size_t LineCapacity = 4096;
+
+    // The next input record, waiting for one; false when the input has ended.
+    bool NextRecord(INPUT_RECORD& record) {
+        Collect(true);
+        if (size_ == 0) return false;
+        Copy(&record, 1, true);
+        return true;
+    }
+
+    static bool IsKeyPress(const INPUT_RECORD& record) {
+        return record.EventType == KEY_EVENT && (record.Event.KeyEvent.bKeyDown & 1) != 0;
+    }
+
+    // Shows typed text as the console echoes it: on the console's screen, or, when standard
+    // output is redirected, on a terminal that standard error may still be.
+    void Echo(const char* text, std::size_t length) {
+        if ((mode_ & ENABLE_ECHO_INPUT) == 0) return;
+        ConsoleHost& host = ConsoleHost::Instance();
+        if (host.mode() != ConsoleHost::Mode::Plain) {
+            host.Write(text, length);
+        } else if (isatty(STDERR_FILENO)) {
+            while (length > 0) {
+                const ssize_t n = write(STDERR_FILENO, text, length);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) return;
+                text += n;
+                length -= static_cast<std::size_t>(n);
+            }
+        }
+    }
+
+    // Reads a line from the keyboard into line_, editing and echoing it, up to Enter (the
+    // line then ends with CR LF) or the end of the input (it then has no line end).
+    void EditLine() {
+        INPUT_RECORD record{};
+        while (NextRecord(record)) {
+            if (!IsKeyPress(record)) continue;
+            const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+            const char ch = key.uChar.AsciiChar;
+            if (key.wVirtualKeyCode == VK_RETURN || ch == '\r' || ch == '\n') {
+                line_[lineLength_++] = '\r';
+                line_[lineLength_++] = '\n';
+                Echo("\r\n", 2);
+                return;
+            }
+            if (key.wVirtualKeyCode == VK_BACK || ch == '\b') {
+                if (lineLength_ > 0) {
+                    --lineLength_;
+                    Echo("\b \b", 3);
+                }
+            } else if (key.wVirtualKeyCode == VK_ESCAPE) {
+                for (; lineLength_ > 0; --lineLength_)
+                    Echo("\b \b", 3);
+            } else if (ch != '\0' && lineLength_ < LineCapacity - 2) {
+                line_[lineLength_++] = ch;
+                Echo(&ch, 1);
+            }
+        }
+    }
+
+    // Reads a line of a file or a pipe into line_, handing it over with CR LF.
+    void ReadStreamLine() {
+        // Bytes already taken from the stream for keys come first.
+        while (byteCount_ > 0 || ReadReady(-1, 1)) {
+            const char ch = static_cast<char>(bytes_[0]);
+            for (std::size_t i = 1; i < byteCount_; ++i)
+                bytes_[i - 1] = bytes_[i];
+            --byteCount_;
+            if (ch == '\n') {
+                if (lineLength_ > 0 && line_[lineLength_ - 1] == '\r') --lineLength_;
+                line_[lineLength_++] = '\r';
+                line_[lineLength_++] = '\n';
+                return;
+            }
+            if (lineLength_ < LineCapacity - 2) line_[lineLength_++] = ch;
+        }
+    }
+
+    // Without line input: the characters typed so far, at least one, waiting for it.
+    void TakeCharacters(std::size_t count) {
+        if (source_ == Source::Stream) {
+            if (byteCount_ == 0) ReadReady(-1, std::min(count, ByteCapacity));
+            lineLength_ = std::min(byteCount_, count);
+            std::copy_n(bytes_, lineLength_, line_);
+            for (std::size_t i = lineLength_; i < byteCount_; ++i)
+                bytes_[i - lineLength_] = bytes_[i];
+            byteCount_ -= lineLength_;
+            return;
+        }
+        INPUT_RECORD record{};
+        while (lineLength_ == 0 && NextRecord(record)) {
+            if (IsKeyPress(record) && record.Event.KeyEvent.uChar.AsciiChar != '\0') {
+                line_[lineLength_++] = record.Event.KeyEvent.uChar.AsciiChar;
+            }
+        }
+        // Then whatever else is typed already, as far as the count goes.
+        while (lineLength_ < count && lineLength_ < LineCapacity && size_ > 0) {
+            Copy(&record, 1, true);
+            if (IsKeyPress(record) && record.Event.KeyEvent.uChar.AsciiChar != '\0') {
+                line_[lineLength_++] = record.Event.KeyEvent.uChar.AsciiChar;
+            }
         }
     }
 
@@ -202,6 +338,10 @@ class ConsoleInput {
     Source source_ = Source::None;
     bool ended_ = false;
     DWORD mode_ = DefaultInputMode;
+    // The line being read or handed over, and how much of it the caller has taken.
+    char line_[LineCapacity] = {};
+    std::size_t lineLength_ = 0;
+    std::size_t lineDelivered_ = 0;
 };
 
 ConsoleInput* InputFor(HANDLE handle) {
@@ -247,6 +387,20 @@ BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
     ConsoleInput* input = InputFor(hConsoleHandle);
     if (input == nullptr) return FALSE;
     input->SetMode(dwMode);
+    return TRUE;
+}
+
+BOOL ReadConsoleA(HANDLE hConsoleInput, LPVOID lpBuffer, DWORD nNumberOfCharsToRead,
+                  LPDWORD lpNumberOfCharsRead, void*) {
+    Store(lpNumberOfCharsRead, 0);
+    ConsoleInput* input = InputFor(hConsoleInput);
+    if (input == nullptr) return FALSE;
+    std::size_t delivered = 0;
+    if (!input->ReadText(static_cast<char*>(lpBuffer), nNumberOfCharsToRead, delivered)) {
+        SetLastError(ERROR_HANDLE_EOF);
+        return FALSE;
+    }
+    Store(lpNumberOfCharsRead, delivered);
     return TRUE;
 }
 

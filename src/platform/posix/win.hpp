@@ -274,6 +274,8 @@ BOOL ReadConsoleOutputAttribute(HANDLE hConsoleOutput, WORD* lpAttribute, DWORD 
                                 COORD dwReadCoord, LPDWORD lpNumberOfAttrsRead);
 
 // Console input.
+BOOL ReadConsoleA(HANDLE hConsoleInput, LPVOID lpBuffer, DWORD nNumberOfCharsToRead,
+                  LPDWORD lpNumberOfCharsRead, void* pInputControl);
 BOOL GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode);
 BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode);
 BOOL PeekConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,

@@ -1,0 +1,139 @@
+// The console's input calls on a console with injected key events: the queue, line reads
+// with echo and editing, and reads without line input.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "win.hpp"
+
+namespace conlib {
+namespace {
+
+using namespace win;
+
+HANDLE Input() { return win::GetStdHandle(STD_INPUT_HANDLE); }
+HANDLE Output() { return win::GetStdHandle(STD_OUTPUT_HANDLE); }
+
+INPUT_RECORD Key(bool down, WORD vk, char ch) {
+    INPUT_RECORD record{};
+    record.EventType = KEY_EVENT;
+    record.Event.KeyEvent.bKeyDown = down ? TRUE : FALSE;
+    record.Event.KeyEvent.wRepeatCount = 1;
+    record.Event.KeyEvent.wVirtualKeyCode = vk;
+    record.Event.KeyEvent.uChar.AsciiChar = ch;
+    return record;
+}
+
+// Types `text` as key presses; '\r' is Enter, '\b' Backspace, '\x1b' Escape.
+void Type(const std::string& text) {
+    std::vector<INPUT_RECORD> records;
+    for (const char ch : text) {
+        WORD vk = static_cast<WORD>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
+        if (ch == '\r') vk = VK_RETURN;
+        if (ch == '\b') vk = VK_BACK;
+        if (ch == '\x1b') vk = VK_ESCAPE;
+        records.push_back(Key(true, vk, ch));
+        records.push_back(Key(false, vk, ch));
+    }
+    DWORD written = 0;
+    ASSERT_TRUE(win::WriteConsoleInputA(Input(), records.data(),
+                                        static_cast<DWORD>(records.size()), &written));
+    ASSERT_EQ(written, records.size());
+}
+
+std::string Read(DWORD count) {
+    std::string text(count, '\0');
+    DWORD read = 0;
+    win::ReadConsoleA(Input(), text.data(), count, &read, nullptr);
+    text.resize(read);
+    return text;
+}
+
+std::string Cells(SHORT y, DWORD count) {
+    std::string text(count, '\0');
+    DWORD read = 0;
+    win::ReadConsoleOutputCharacterA(Output(), text.data(), count, COORD{0, y}, &read);
+    return text;
+}
+
+class ConsoleInputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        win::FlushConsoleInputBuffer(Input());
+        win::SetConsoleMode(Input(), ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
+        const std::string blanks(80, ' ');
+        DWORD written = 0;
+        for (SHORT y = 0; y < 5; ++y) {
+            win::WriteConsoleOutputCharacterA(Output(), blanks.data(), 80, COORD{0, y}, &written);
+        }
+        win::SetConsoleCursorPosition(Output(), COORD{0, 0});
+    }
+};
+
+TEST_F(ConsoleInputTest, EventsComeOutInTheOrderTheyWentIn) {
+    Type("ab");
+    DWORD count = 0;
+    ASSERT_TRUE(win::GetNumberOfConsoleInputEvents(Input(), &count));
+    EXPECT_EQ(count, 4u);
+    INPUT_RECORD records[4] = {};
+    ASSERT_TRUE(win::PeekConsoleInputA(Input(), records, 1, &count));
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(records[0].Event.KeyEvent.uChar.AsciiChar, 'a');
+    ASSERT_TRUE(win::ReadConsoleInputA(Input(), records, 4, &count));
+    EXPECT_EQ(count, 4u);
+    EXPECT_EQ(records[2].Event.KeyEvent.uChar.AsciiChar, 'b');
+    EXPECT_TRUE(records[2].Event.KeyEvent.bKeyDown);
+    EXPECT_FALSE(records[3].Event.KeyEvent.bKeyDown);
+}
+
+TEST_F(ConsoleInputTest, FlushDiscardsEverythingPending) {
+    Type("abc");
+    ASSERT_TRUE(win::FlushConsoleInputBuffer(Input()));
+    DWORD count = 1;
+    INPUT_RECORD record{};
+    ASSERT_TRUE(win::PeekConsoleInputA(Input(), &record, 1, &count));
+    EXPECT_EQ(count, 0u);
+}
+
+TEST_F(ConsoleInputTest, LineReadEchoesEditsAndEndsWithCrLf) {
+    Type("helo\bp\r");
+    EXPECT_EQ(Read(100), "help\r\n");
+    EXPECT_EQ(Cells(0, 6), "help  ");  // the erased o is blanked on the screen
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    win::GetConsoleScreenBufferInfo(Output(), &info);
+    EXPECT_EQ(info.dwCursorPosition.X, 0);  // Enter moved the cursor to the next line
+    EXPECT_EQ(info.dwCursorPosition.Y, 1);
+}
+
+TEST_F(ConsoleInputTest, EscapeClearsTheLineTyped) {
+    Type("wrong\x1bright\r");
+    EXPECT_EQ(Read(100), "right\r\n");
+    EXPECT_EQ(Cells(0, 7), "right  ");
+}
+
+TEST_F(ConsoleInputTest, WhatTheCountDoesNotTakeStaysForTheNextRead) {
+    Type("abcdef\rxy\r");
+    EXPECT_EQ(Read(4), "abcd");
+    EXPECT_EQ(Read(3), "ef\r");
+    EXPECT_EQ(Read(1), "\n");
+    EXPECT_EQ(Read(10), "xy\r\n");
+}
+
+TEST_F(ConsoleInputTest, WithoutLineInputCharactersComeAsTyped) {
+    win::SetConsoleMode(Input(), 0);
+    Type("xyz");
+    EXPECT_EQ(Read(2), "xy");
+    EXPECT_EQ(Read(5), "z");
+    EXPECT_EQ(Cells(0, 3), "   ");  // no echo without line input
+}
+
+TEST_F(ConsoleInputTest, ModeIsKept) {
+    DWORD mode = 0;
+    win::SetConsoleMode(Input(), ENABLE_PROCESSED_INPUT);
+    ASSERT_TRUE(win::GetConsoleMode(Input(), &mode));
+    EXPECT_EQ(mode, ENABLE_PROCESSED_INPUT);
+}
+
+}  // namespace
+}  // namespace conlib
