@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# End-to-end test of conlib-demo on a real terminal: tmux gives it an 80x40 pane, and the test
+# reads the pane back with capture-pane.
+#
+#   demo-tmux.sh PATH-TO-CONLIB-DEMO
+#
+# The demo runs in an empty folder on InputFile.txt = "abc". The test checks the first screen
+# (the two title lines, the inverted bytes shown as code page 437 glyphs, the pause prompt),
+# types a key, checks the cross, types another key, then checks the exit code and the bytes of
+# OutputFile.txt. It needs no terminal of its own: the tmux server runs detached. A missing
+# tool is a failure, never a skip.
+set -euo pipefail
+
+[[ $# -eq 1 ]] || { echo "usage: $0 PATH-TO-CONLIB-DEMO" >&2; exit 2; }
+socket_prefix=conlib-e2e
+# shellcheck source=tests/e2e/tmux-lib.sh
+source "$(dirname -- "${BASH_SOURCE[0]}")/tmux-lib.sh"
+demo=$(realpath -- "$1")
+[[ -x $demo ]] || fail "not an executable: $demo"
+
+columns=80
+rows=40
+deadline_seconds=20 # for each step; generous for sanitizer builds on a busy machine
+
+printf 'abc' >"$work/InputFile.txt"
+
+# The pane runs the demo, records its exit code, then stays open (without adding anything to
+# the screen) so that the screen can still be read after the demo has ended.
+# shellcheck disable=SC2016 # expanded by the pane's bash, not here
+wrapper='"$1"; echo "$?" >"$2.part" && mv "$2.part" "$2"; exec sleep 600'
+tmux_ new-session -d -s demo -x "$columns" -y "$rows" -c "$work" -- \
+    bash -c "$wrapper" wrapper "$demo" "$work/exit-status"
+
+capture() { tmux_ capture-pane -p -t demo 2>/dev/null || true; }
+
+# The screen must hold exactly the rows of the named array, every row below them blank.
+screen_matches() {
+    local -n want=$2
+    local -a lines
+    mapfile -t lines <<<"$1"
+    local i
+    for ((i = 0; i < rows; i++)); do
+        [[ ${lines[i]-} == "${want[i]-}" ]] || return 1
+    done
+}
+
+show_screen() {
+    local -n want=$2
+    echo "--- screen (${columns}x${rows}) ---" >&2
+    printf '%s\n' "$1" | cat -A >&2
+    echo "--- expected ---" >&2
+    printf '%s\n' "${want[@]}" | cat -A >&2
+}
+
+# Polls the pane until it shows the screen of the named array. Once the demo has ended the
+# screen no longer changes, so a capture taken after that is final.
+wait_for_screen() {
+    local what=$1 expected_name=$2 screen ended end=$((SECONDS + deadline_seconds))
+    while :; do
+        ended=0
+        [[ -e $work/exit-status ]] && ended=1
+        screen=$(capture)
+        screen_matches "$screen" "$expected_name" && return 0
+        if ((ended)); then
+            show_screen "$screen" "$expected_name"
+            fail "the demo ended without showing $what"
+        fi
+        if ((SECONDS >= end)); then
+            show_screen "$screen" "$expected_name"
+            fail "$what did not appear within ${deadline_seconds} s"
+        fi
+        sleep 0.05
+    done
+}
+
+prompt="Press any key to continue..."
+
+# The first screen: the titles, then the bytes of "abc" inverted, 0x9E 0x9D 0x9C, shown as
+# their code page 437 glyphs "₧¥£" (written here as UTF-8 bytes, whatever this shell's
+# locale), and the pause prompt after them.
+# shellcheck disable=SC2034 # read through a name reference
+first_screen=(
+    "Tav Quillon - Week 4"
+    "KTRV 360 - Dorin Velterhaminos"
+    $'\xe2\x82\xa7\xc2\xa5\xc2\xa3'"$prompt"
+)
+
+# The second screen, after a key: a cross of a vertical bar '|' in column 15 and a horizontal
+# bar '-' in row 15, each from position 1 to 30, the horizontal one on top where they meet;
+# the pause prompt follows the last '-' drawn (row 15, column 1), over the rest of that bar.
+# shellcheck disable=SC2034 # read through a name reference
+second_screen=("")
+for ((row = 1; row <= 30; row++)); do
+    second_screen[row]="$(printf '%15s|' '')"
+done
+# shellcheck disable=SC2034 # read through a name reference
+second_screen[15]=" -${prompt}-"
+
+wait_for_screen "the titles, the inverted input and the prompt" first_screen
+tmux_ send-keys -t demo x
+wait_for_screen "the cross and the prompt" second_screen
+tmux_ send-keys -t demo Enter
+
+# The demo ends after the second key: check its exit code and its output file.
+end=$((SECONDS + deadline_seconds))
+while [[ ! -e $work/exit-status ]]; do
+    if ((SECONDS >= end)); then
+        show_screen "$(capture)" second_screen
+        fail "the demo did not end within ${deadline_seconds} s of the last key"
+    fi
+    sleep 0.05
+done
+status=$(<"$work/exit-status")
+[[ $status == 0 ]] || fail "the demo exited with status $status, expected 0"
+
+[[ -f $work/OutputFile.txt ]] || fail "OutputFile.txt was not written"
+output=$(od -An -v -tx1 "$work/OutputFile.txt" | tr -s ' \n' ' ')
+[[ $output == " 9e 9d 9c " ]] || fail "OutputFile.txt holds [$output], expected [ 9e 9d 9c ]"
+[[ $(<"$work/InputFile.txt") == abc ]] || fail "InputFile.txt was changed"
+
+echo "PASS: conlib-demo in tmux ${columns}x${rows}: both screens, OutputFile.txt, exit code"
