@@ -169,7 +169,7 @@ TEST(KeyTranslate, TableKeysTakeTheScanCodeOfTheirCtrlAltState) {
 
 TEST(KeyTranslate, FunctionKeysOneToTenAreOffsetByTheirModifier) {
     for (std::uint16_t n = 0; n < 10; ++n) {
-        SCOPED_TRACE("F" + std::to_string(n + 1));
+        SCOPED_TRACE(testing::Message() << "F" << n + 1);
         const auto vk = static_cast<std::uint16_t>(VK_F1 + n);
         const auto scan = static_cast<std::uint8_t>(0x3B + n);
         const auto expect = [&](std::uint32_t state, int base) {
