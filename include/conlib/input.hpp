@@ -47,4 +47,38 @@ void SleepMs(std::uint32_t milliseconds);
 // shown; returns at once when the console's input has ended.
 void ConPause();
 
+// Reads one typed line into `buffer`, which takes at most `capacity` bytes, and returns the
+// number of characters kept: the line without its line end, cut to `capacity` - 1 characters
+// (the rest of a longer line, line end included, is read and thrown away) and followed by a
+// zero byte; returns 0 and leaves `buffer` untouched when the console delivers nothing (the
+// input has ended or the read failed).
+std::uint32_t ConReadLine(char* buffer, std::uint32_t capacity);
+
+// Reads a line (at most 79 characters kept) and converts it as ParseUnsigned does.
+Result<std::uint32_t> ConReadUnsigned();
+
+// Reads a line (at most 79 characters kept) and converts it as ParseSigned does, its messages
+// included.
+Result<std::int32_t> ConReadSigned();
+
+// Reads a line (at most 79 characters kept) and converts the hexadecimal digits ('0' to '9',
+// 'A' to 'F', 'a' to 'f') that follow its leading blanks, up to the first other character;
+// beyond eight digits the low 32 bits are kept; 0 with failure when no digit comes first.
+Result<std::uint32_t> ConReadHex();
+
+// True when `ch` is one of the characters '0' to '9'.
+bool IsDecimalDigit(char ch);
+
+// Converts decimal text: skips blanks (spaces, tabs) among the first `length` characters, then
+// takes the digits up to the first other character, which must be stored behind them, whatever
+// `length` says; 0 with success when no digit comes first, 0 with failure when `length` is 0,
+// the characters are all blanks or the value exceeds 4294967295.
+Result<std::uint32_t> ParseUnsigned(const char* text, std::uint32_t length);
+
+// Converts decimal text with an optional sign ('+' or '-', right before the digits) as
+// ParseUnsigned reads it; 0 with success when `length` is 0 or the characters are all blanks;
+// 0 with failure, after writing " <invalid integer>" or " <32-bit integer overflow>" and a line
+// break, when no digit follows the sign or the value lies outside -2147483648 to 2147483647.
+Result<std::int32_t> ParseSigned(const char* text, std::uint32_t length);
+
 }  // namespace conlib

@@ -1,0 +1,344 @@
+// Line input and the number readers. Typed keys are written into the console's input queue,
+// each line ended with Enter; the console's echo is read back from the screen cells. Only
+// console calls that every console offers are used.
+#include "conlib/input.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "conlib/console.hpp"
+#include "files/transfer_count.hpp"
+#include "input/line_input.hpp"
+#include "win.hpp"
+
+namespace conlib {
+namespace {
+
+using namespace win;
+
+HANDLE Input() {
+    return win::GetStdHandle(STD_INPUT_HANDLE);
+}
+
+INPUT_RECORD KeyRecord(bool down, WORD vk, char ch) {
+    INPUT_RECORD record{};
+    record.EventType = KEY_EVENT;
+    record.Event.KeyEvent.bKeyDown = down ? TRUE : FALSE;
+    record.Event.KeyEvent.wRepeatCount = 1;
+    record.Event.KeyEvent.wVirtualKeyCode = vk;
+    record.Event.KeyEvent.uChar.AsciiChar = ch;
+    return record;
+}
+
+// The virtual key that types `ch` on a US keyboard, for the characters the tests type.
+WORD KeyFor(char ch) {
+    if (ch >= 'a' && ch <= 'z') return static_cast<WORD>(ch - 'a' + 'A');
+    if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return static_cast<WORD>(ch);
+    switch (ch) {
+        case ' ':
+            return VK_SPACE;
+        case '\t':
+            return VK_TAB;
+        case '-':
+            return VK_OEM_MINUS;
+        case '+':
+            return VK_OEM_PLUS;
+        default:
+            return VK_PACKET;
+    }
+}
+
+void Inject(const std::vector<INPUT_RECORD>& records) {
+    DWORD written = 0;
+    ASSERT_TRUE(win::WriteConsoleInputA(Input(), records.data(), static_cast<DWORD>(records.size()),
+                                        &written));
+    ASSERT_EQ(written, records.size());
+}
+
+void Press(WORD vk, char ch) {
+    Inject({KeyRecord(true, vk, ch), KeyRecord(false, vk, ch)});
+}
+
+void Type(const std::string& text) {
+    for (const char ch : text)
+        Press(KeyFor(ch), ch);
+}
+
+void Enter() {
+    Press(VK_RETURN, '\r');
+}
+
+void Backspace() {
+    Press(VK_BACK, '\b');
+}
+
+void Escape() {
+    Press(VK_ESCAPE, '\x1b');
+}
+
+void TypeLine(const std::string& text) {
+    Type(text);
+    Enter();
+}
+
+DWORD InputMode() {
+    DWORD mode = 0;
+    win::GetConsoleMode(Input(), &mode);
+    return mode;
+}
+
+std::string ReadCells(int x, int y, int count) {
+    std::string text(static_cast<std::size_t>(count), '\0');
+    DWORD read = 0;
+    win::ReadConsoleOutputCharacterA(win::GetStdHandle(STD_OUTPUT_HANDLE), text.data(),
+                                     static_cast<DWORD>(count),
+                                     COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}, &read);
+    text.resize(read);
+    return text;
+}
+
+COORD Cursor() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    win::GetConsoleScreenBufferInfo(win::GetStdHandle(STD_OUTPUT_HANDLE), &info);
+    return info.dwCursorPosition;
+}
+
+// A line of `length` characters: the digits 0 to 9 over and over.
+std::string DigitRun(std::size_t length) {
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i)
+        text += static_cast<char>('0' + i % 10);
+    return text;
+}
+
+// Each test starts with an empty input queue, a blank screen and the console's usual input
+// mode (line input, echo, processed input), which it finds again at its end.
+class LineInputTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EnsureConsole();
+        win::FlushConsoleInputBuffer(Input());
+        ConClearScreen();
+        savedMode_ = InputMode();
+        win::SetConsoleMode(Input(), UsualMode);
+    }
+    void TearDown() override {
+        EXPECT_EQ(InputMode(), UsualMode);
+        win::SetConsoleMode(Input(), savedMode_);
+    }
+
+    static constexpr DWORD UsualMode = 0x1F7;
+
+  private:
+    DWORD savedMode_ = 0;
+};
+
+TEST_F(LineInputTest, LineIsEchoedAndHandedOverWithoutItsLineEnd) {
+    TypeLine("hello");
+    char buffer[32];
+    std::memset(buffer, 'X', sizeof buffer);
+    EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 5u);
+    EXPECT_EQ(detail::TransferCount, 5u);
+    EXPECT_STREQ(buffer, "hello");
+    EXPECT_EQ(ReadCells(0, 0, 8), "hello   ");
+    EXPECT_EQ(Cursor().X, 0);
+    EXPECT_EQ(Cursor().Y, 1);
+}
+
+TEST_F(LineInputTest, BackspaceAndEscapeEditTheLine) {
+    Type("12x");
+    Backspace();
+    TypeLine("3");
+    Type("wrong");
+    Escape();
+    TypeLine("ok");
+
+    char buffer[32];
+    EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 3u);
+    EXPECT_STREQ(buffer, "123");
+    EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 2u);
+    EXPECT_STREQ(buffer, "ok");
+    EXPECT_EQ(ReadCells(0, 0, 6), "123   ");
+    EXPECT_EQ(ReadCells(0, 1, 6), "ok    ");
+}
+
+TEST_F(LineInputTest, EnterAloneGivesAnEmptyText) {
+    Enter();
+    char buffer[8];
+    std::memset(buffer, 'X', sizeof buffer);
+    EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 0u);
+    EXPECT_EQ(buffer[0], '\0');
+}
+
+struct CutCase {
+    std::uint32_t capacity;
+    std::size_t length;  // of the typed line, DigitRun(length)
+    std::uint32_t kept;
+};
+
+// A line cut to the buffer: the rest, line end included, is thrown away, so the next read
+// takes the line typed after it.
+TEST_F(LineInputTest, LinesAreCutToTheBufferAndTheirRestThrownAway) {
+    const CutCase cases[] = {
+        {1, 0, 0}, {1, 1, 0}, {1, 5, 0}, {2, 0, 0},    {2, 1, 1},    {2, 2, 1},    {2, 9, 1},
+        {8, 6, 6}, {8, 7, 7}, {8, 8, 7}, {80, 78, 78}, {80, 79, 79}, {80, 80, 79}, {80, 100, 79},
+    };
+    for (const CutCase& c : cases) {
+        SCOPED_TRACE("capacity " + std::to_string(c.capacity) + ", line of " +
+                     std::to_string(c.length));
+        TypeLine(DigitRun(c.length));
+        TypeLine("next");
+        char buffer[128];
+        std::memset(buffer, 'X', sizeof buffer);
+        EXPECT_EQ(ConReadLine(buffer, c.capacity), c.kept);
+        EXPECT_EQ(std::string(buffer), DigitRun(c.kept));
+        EXPECT_EQ(buffer[c.capacity], 'X');
+        EXPECT_EQ(InputMode(), UsualMode);
+
+        EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 4u);
+        EXPECT_STREQ(buffer, "next");
+    }
+}
+
+// The number readers keep 79 characters of a line: the digit in column 80 and beyond is cut.
+TEST_F(LineInputTest, ReadersKeepSeventyNineCharacters) {
+    struct Case {
+        std::string line;
+        std::uint32_t value;
+    };
+    const Case cases[] = {
+        {std::string(77, ' ') + "12", 12},
+        {std::string(78, ' ') + "12", 1},
+        {std::string(78, ' ') + "1234567890123456789012", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("line of " + std::to_string(c.line.size()));
+        TypeLine(c.line);
+        TypeLine("7");
+        Result<std::uint32_t> got = ConReadUnsigned();
+        EXPECT_EQ(got.value, c.value);
+        EXPECT_TRUE(got.ok);
+        got = ConReadUnsigned();
+        EXPECT_EQ(got.value, 7u);
+        EXPECT_TRUE(got.ok);
+    }
+}
+
+// With line input off the console hands over characters as they come, without a line end:
+// ConReadLine keeps them, and there is no line whose rest it could throw away.
+TEST_F(LineInputTest, WithoutLineInputCharactersAreTakenAsTheyCome) {
+    win::SetConsoleMode(Input(), ENABLE_PROCESSED_INPUT);
+    Type("abcde");
+    char buffer[8];
+    EXPECT_EQ(ConReadLine(buffer, 3), 2u);
+    EXPECT_STREQ(buffer, "ab");
+    EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 2u);
+    EXPECT_STREQ(buffer, "de");
+    EXPECT_EQ(InputMode(), ENABLE_PROCESSED_INPUT);
+    win::SetConsoleMode(Input(), UsualMode);
+}
+
+enum class Reader { Unsigned, Signed, Hex };
+
+struct ReaderCase {
+    Reader reader;
+    const char* line;
+    std::uint32_t value;  // the signed readers' values as their 32 bits
+    bool ok;
+};
+
+TEST_F(LineInputTest, ReadersOnTypedLines) {
+    const ReaderCase cases[] = {
+        {Reader::Unsigned, "123", 123, true},
+        {Reader::Unsigned, "  4294967295  ", 4294967295u, true},
+        {Reader::Unsigned, "4294967296", 0, false},
+        {Reader::Unsigned, "", 0, false},
+        {Reader::Unsigned, "   ", 0, false},
+        {Reader::Signed, "-17", static_cast<std::uint32_t>(-17), true},
+        {Reader::Signed, "+2147483647", 2147483647u, true},
+        {Reader::Signed, "", 0, true},
+        {Reader::Hex, "1a2B", 0x1A2B, true},
+        {Reader::Hex, "  ff", 0xFF, true},
+        {Reader::Hex, "\tDEADbeef", 0xDEADBEEF, true},
+        {Reader::Hex, "123456789", 0x23456789, true},
+        // A character that is no hexadecimal digit ends the number.
+        {Reader::Hex, "ff  ", 0xFF, true},
+        {Reader::Hex, "12g4", 0x12, true},
+        {Reader::Hex, "7@", 7, true},
+        {Reader::Hex, "0x1F", 0, true},
+        {Reader::Hex, "g", 0, false},
+        {Reader::Hex, ":", 0, false},
+        {Reader::Hex, "    ", 0, false},
+        {Reader::Hex, "", 0, false},
+    };
+    for (const ReaderCase& c : cases) {
+        SCOPED_TRACE(std::string("\"") + c.line + "\"");
+        ConClearScreen();
+        TypeLine(c.line);
+        Result<std::uint32_t> got{};
+        switch (c.reader) {
+            case Reader::Unsigned:
+                got = ConReadUnsigned();
+                break;
+            case Reader::Signed: {
+                const Result<std::int32_t> value = ConReadSigned();
+                got = {static_cast<std::uint32_t>(value.value), value.ok};
+                break;
+            }
+            case Reader::Hex:
+                got = ConReadHex();
+                break;
+        }
+        EXPECT_EQ(got.value, c.value);
+        EXPECT_EQ(got.ok, c.ok);
+        // The echo is all there is on the screen: the readers write nothing of their own.
+        EXPECT_EQ(ReadCells(0, 1, 80), std::string(80, ' '));
+    }
+}
+
+TEST_F(LineInputTest, SignedReaderShowsTheParserMessagesBelowTheLine) {
+    TypeLine("x");
+    Result<std::int32_t> got = ConReadSigned();
+    EXPECT_EQ(got.value, 0);
+    EXPECT_FALSE(got.ok);
+    TypeLine("-2147483649");
+    got = ConReadSigned();
+    EXPECT_EQ(got.value, 0);
+    EXPECT_FALSE(got.ok);
+
+    EXPECT_EQ(ReadCells(0, 0, 4), "x   ");
+    EXPECT_EQ(ReadCells(0, 1, 20), " <invalid integer>  ");
+    EXPECT_EQ(ReadCells(0, 2, 13), "-2147483649  ");
+    EXPECT_EQ(ReadCells(0, 3, 28), " <32-bit integer overflow>  ");
+    EXPECT_EQ(Cursor().X, 0);
+    EXPECT_EQ(Cursor().Y, 4);
+}
+
+// The conversion on its own, for every character behind a first digit: hexadecimal digits of
+// either case go on the number, every other character ends it.
+TEST(ConvertHexText, EveryCharacterAfterADigit) {
+    for (int code = 0; code < 256; ++code) {
+        const char text[] = {'1', static_cast<char>(code)};
+        std::uint32_t value = 1;
+        if (code >= '0' && code <= '9') value = 0x10 + static_cast<std::uint32_t>(code - '0');
+        if (code >= 'A' && code <= 'F') value = 0x1A + static_cast<std::uint32_t>(code - 'A');
+        if (code >= 'a' && code <= 'f') value = 0x1A + static_cast<std::uint32_t>(code - 'a');
+        const Result<std::uint32_t> got = detail::ConvertHexText(text, 2);
+        EXPECT_EQ(got.value, value) << "code " << code;
+        EXPECT_TRUE(got.ok) << "code " << code;
+    }
+}
+
+TEST(ConvertHexText, ReadsNoMoreThanItsCount) {
+    EXPECT_EQ(detail::ConvertHexText("12345", 3).value, 0x123u);
+    const Result<std::uint32_t> blanks = detail::ConvertHexText("  5", 2);
+    EXPECT_EQ(blanks.value, 0u);
+    EXPECT_FALSE(blanks.ok);
+}
+
+}  // namespace
+}  // namespace conlib
