@@ -79,7 +79,9 @@ status=$(wait_for_end)
 # So does a termination signal from outside.
 start
 wait_for "the ready line" '^ready$'
-pkill -TERM -f -- "^$probe\$" || fail "no probe process to signal"
+# The probe is the only child of the pane's shell.
+pkill -TERM -P "$(tmux_ display-message -p -t probe '#{pane_pid}')" ||
+    fail "no probe process to signal"
 status=$(wait_for_end)
 [[ $status == 143 ]] || fail "after SIGTERM the probe ended with status $status, expected 143"
 

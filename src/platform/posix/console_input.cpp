@@ -3,7 +3,7 @@
 //
 // Where the records come from:
 // - a terminal: every byte it has ready is read and decoded at once, as a keyboard fills the
-//   Windows console's queue as keys are typed; a flush discards what was typed ahead;
+//   Windows console's queue as keys are typed, so a flush discards what was typed ahead;
 // - a file or a pipe: bytes are read only as keys are asked for, each key once;
 // - the headless console (CONLIB_CONSOLE): nothing but the records written into it.
 // When the source has ended and the queue is empty, the input has ended: a wait returns.
@@ -19,7 +19,6 @@
 #include <vector>
 
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include "console_host.hpp"
@@ -99,11 +98,13 @@ class ConsoleInput {
 
     std::size_t size() const { return size_; }
 
+    // Discards every record and byte taken from the source so far. A terminal's ready bytes
+    // were all taken at the last look, so what was typed ahead goes; bytes arriving after that
+    // look stay for the next one, so a key pressed just as a poll ends is not lost.
     void Flush() {
         head_ = 0;
         size_ = 0;
         byteCount_ = 0;
-        if (source_ == Source::Terminal) tcflush(STDIN_FILENO, TCIFLUSH);
     }
 
     // ReadConsoleA: false when the input ended before anything could be delivered.
