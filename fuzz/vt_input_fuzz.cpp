@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "vt_input.hpp"
+#include "platform/common/vt_input.hpp"
 
 namespace {
 
-using namespace conlib::posix;
+using namespace conlib::platform;
 using namespace conlib::win;
 
 constexpr std::size_t MaxInput = 4096;

@@ -30,7 +30,8 @@ Result<std::uint32_t> FileReadBlock(FileHandle file, void* buffer, std::uint32_t
 // write failed or was cut short (the last error code then says why).
 std::uint32_t FileWriteBlock(FileHandle file, const void* buffer, std::uint32_t count);
 
-// Closes `file`; true when it was closed, false when it was not open.
+// Closes `file`; true when it was closed, false when it was not open (InvalidFileHandle
+// included), with the system's last error code set.
 bool FileClose(FileHandle file);
 
 // Writes "Error ", the calling thread's last error code in decimal, ": " and the system's

@@ -46,6 +46,12 @@ std::uint32_t FileWriteBlock(FileHandle file, const void* buffer, std::uint32_t 
 }
 
 bool FileClose(FileHandle file) {
+    // The invalid handle's value is also the system's handle for the process itself, whose close
+    // does nothing and succeeds: it is no open file, so the close fails as for any other.
+    if (file == InvalidFileHandle) {
+        win::SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
     return win::CloseHandle(file) != 0;
 }
 

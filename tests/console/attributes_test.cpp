@@ -1,4 +1,4 @@
-// Text attributes and the screen buffer's size on a headless console of 120 by 300 cells.
+// Text attributes and the screen buffer's size, on a buffer of 120 by 300 cells.
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
@@ -27,8 +27,12 @@ std::vector<WORD> CellAttributes(COORD from, DWORD count) {
     return attributes;
 }
 
+// Each test runs on a buffer of 120 by 300 cells, larger than any console window.
 class Attributes : public ::testing::Test {
   protected:
+    void SetUp() override {
+        ASSERT_TRUE(win::SetConsoleScreenBufferSize(Output(), COORD{120, 300}));
+    }
     void TearDown() override { ConSetTextAttr(0x07); }
 };
 

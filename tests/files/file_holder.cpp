@@ -9,6 +9,11 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "conlib/files.hpp"
 #include "win.hpp"
 
@@ -17,6 +22,10 @@ int main(int argc, char** argv) {
         std::fputs("usage: conlib_file_holder read|create PATH\n", stderr);
         return 2;
     }
+#ifdef _WIN32
+    // The lines go out as written: no carriage return added before each line feed.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     conlib::FileHandle file = conlib::InvalidFileHandle;
     if (std::strcmp(argv[1], "read") == 0) {
         file = conlib::FileOpenRead(argv[2]);

@@ -103,6 +103,12 @@ TEST(SystemFileCalls, CountsAreZeroedFirstAndTheReadWriteHandleServesBoth) {
     EXPECT_EQ(test::ReadFileBytes(path), "abcdef");
 }
 
+// The all-bits-set value is also the handle of the process itself, which a close leaves alone.
+TEST(SystemFileCalls, ClosingTheInvalidHandleValueSucceedsAndChangesNothing) {
+    EXPECT_NE(win::CloseHandle(INVALID_HANDLE_VALUE), 0);
+    EXPECT_NE(win::CloseHandle(INVALID_HANDLE_VALUE), 0);
+}
+
 TEST(SystemFileCalls, SystemTextsAreAllocatedAndEndWithALineBreak) {
     for (const DWORD code : {DWORD{0}, DWORD{2}, DWORD{5}}) {
         SCOPED_TRACE(code);

@@ -1,6 +1,6 @@
 // The terminal input decoder: which Windows key events each byte sequence becomes, when it
 // waits for more bytes, and what it makes of unfinished, unknown and broken input.
-#include "vt_input.hpp"
+#include "platform/common/vt_input.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace conlib::posix {
+namespace conlib::platform {
 namespace {
 
 using namespace win;
@@ -590,4 +590,4 @@ TEST(VtInput, InvalidUtf8GivesOneQuestionMarkPerBrokenPiece) {
 }
 
 }  // namespace
-}  // namespace conlib::posix
+}  // namespace conlib::platform

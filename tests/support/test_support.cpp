@@ -202,4 +202,8 @@ unsigned SharingViolationCode() {
     return EBUSY;
 }
 
+bool RunningUnderWine() {
+    return false;
+}
+
 }  // namespace conlib::test

@@ -67,6 +67,10 @@ class ChildProcess {
 // The last error code of an open refused because another open holds the file without sharing.
 unsigned SharingViolationCode();
 
+// True when the tests run on the Windows API as Wine provides it. The few tests that meet a
+// fault of Wine's own assert what Wine does there, and what Windows does everywhere else.
+bool RunningUnderWine();
+
 // The demo program built with the tests.
 inline const char* DemoPath() {
     return CONLIB_DEMO_PATH;

@@ -104,6 +104,8 @@ ConsoleHost& ConsoleHost::Instance() {
 ConsoleHost::ConsoleHost() : mode_(Mode::Plain), screen_(1, 1) {
     const Setup setup = ChooseSetup();
     mode_ = setup.mode;
+    windowColumns_ = setup.columns;
+    windowRows_ = setup.rows;
     screen_ = ScreenBuffer(setup.columns, setup.rows);
     if (mode_ != Mode::Terminal) return;
 
@@ -136,6 +138,8 @@ void ConsoleHost::FollowTerminalSize() {
     if (mode_ != Mode::Terminal || !TerminalSize(columns, rows)) return;
     if (columns == screen_.Columns() && rows == screen_.Rows()) return;
     // The terminal has rearranged what it showed: draw everything again.
+    windowColumns_ = columns;
+    windowRows_ = rows;
     screen_.Resize(columns, rows);
     renderer_.Reset(columns, rows, Renderer::Start::Erase);
     Show();
@@ -155,6 +159,7 @@ bool ConsoleHost::Resize(int columns, int rows) {
     if (!ValidSize(columns, rows)) return false;
     Screen();
     if (mode_ == Mode::Terminal) return columns == screen_.Columns() && rows == screen_.Rows();
+    if (columns < windowColumns_ || rows < windowRows_) return false;
     screen_.Resize(columns, rows);
     screen_.TakeChanges();
     return true;
@@ -245,8 +250,11 @@ BOOL GetConsoleScreenBufferInfo(HANDLE hConsoleOutput, CONSOLE_SCREEN_BUFFER_INF
     info->dwCursorPosition = {static_cast<SHORT>(screen.CursorX()),
                               static_cast<SHORT>(screen.CursorY())};
     info->wAttributes = screen.Attribute();
-    info->srWindow = {0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
-    info->dwMaximumWindowSize = {columns, rows};
+    const auto windowColumns = static_cast<SHORT>(host->WindowColumns());
+    const auto windowRows = static_cast<SHORT>(host->WindowRows());
+    info->srWindow = {0, 0, static_cast<SHORT>(windowColumns - 1),
+                      static_cast<SHORT>(windowRows - 1)};
+    info->dwMaximumWindowSize = {windowColumns, windowRows};
     return TRUE;
 }
 
@@ -278,16 +286,13 @@ BOOL SetConsoleScreenBufferSize(HANDLE hConsoleOutput, COORD dwSize) {
     return TRUE;
 }
 
+// The cell calls: from a start outside the buffer they write or read nothing, and succeed.
 BOOL WriteConsoleOutputCharacterA(HANDLE hConsoleOutput, LPCSTR lpCharacter, DWORD nLength,
                                   COORD dwWriteCoord, LPDWORD lpNumberOfCharsWritten) {
     Store(lpNumberOfCharsWritten, 0);
     ConsoleHost* host = OutputHost(hConsoleOutput);
     if (host == nullptr) return FALSE;
     posix::ScreenBuffer& screen = host->Screen();
-    if (!screen.Contains(dwWriteCoord.X, dwWriteCoord.Y)) {
-        SetLastError(EINVAL);
-        return FALSE;
-    }
     Store(lpNumberOfCharsWritten,
           screen.WriteCharacters(lpCharacter, nLength, dwWriteCoord.X, dwWriteCoord.Y));
     host->Show();
@@ -300,10 +305,6 @@ BOOL WriteConsoleOutputAttribute(HANDLE hConsoleOutput, const WORD* lpAttribute,
     ConsoleHost* host = OutputHost(hConsoleOutput);
     if (host == nullptr) return FALSE;
     posix::ScreenBuffer& screen = host->Screen();
-    if (!screen.Contains(dwWriteCoord.X, dwWriteCoord.Y)) {
-        SetLastError(EINVAL);
-        return FALSE;
-    }
     Store(lpNumberOfAttrsWritten,
           screen.WriteAttributes(lpAttribute, nLength, dwWriteCoord.X, dwWriteCoord.Y));
     host->Show();
@@ -316,10 +317,6 @@ BOOL ReadConsoleOutputCharacterA(HANDLE hConsoleOutput, LPSTR lpCharacter, DWORD
     ConsoleHost* host = OutputHost(hConsoleOutput);
     if (host == nullptr) return FALSE;
     const posix::ScreenBuffer& screen = host->Screen();
-    if (!screen.Contains(dwReadCoord.X, dwReadCoord.Y)) {
-        SetLastError(EINVAL);
-        return FALSE;
-    }
     Store(lpNumberOfCharsRead,
           screen.ReadCharacters(lpCharacter, nLength, dwReadCoord.X, dwReadCoord.Y));
     return TRUE;
@@ -331,10 +328,6 @@ BOOL ReadConsoleOutputAttribute(HANDLE hConsoleOutput, WORD* lpAttribute, DWORD 
     ConsoleHost* host = OutputHost(hConsoleOutput);
     if (host == nullptr) return FALSE;
     const posix::ScreenBuffer& screen = host->Screen();
-    if (!screen.Contains(dwReadCoord.X, dwReadCoord.Y)) {
-        SetLastError(EINVAL);
-        return FALSE;
-    }
     Store(lpNumberOfAttrsRead,
           screen.ReadAttributes(lpAttribute, nLength, dwReadCoord.X, dwReadCoord.Y));
     return TRUE;

@@ -28,7 +28,13 @@ class ConsoleHost {
     // Processed output of text written to the console.
     void Write(const char* text, std::size_t length);
 
-    // Sets the buffer's size; a terminal's buffer keeps the terminal's size.
+    // The window: the part of the buffer a console shows, from its top left corner. Its size is
+    // the terminal's, or the size the console started with.
+    int WindowColumns() const { return windowColumns_; }
+    int WindowRows() const { return windowRows_; }
+
+    // Sets the buffer's size, never smaller than the window; a terminal's buffer keeps the
+    // terminal's size.
     bool Resize(int columns, int rows);
 
     // Shows what changed in the buffer since the last call, in one write to the terminal.
@@ -44,6 +50,8 @@ class ConsoleHost {
     static void FinishAtExit();
 
     Mode mode_;
+    int windowColumns_ = 1;
+    int windowRows_ = 1;
     ScreenBuffer screen_;
     Renderer renderer_;
     std::string pending_;  // the bytes of one update, kept to be reused

@@ -9,9 +9,10 @@
 // When the source has ended and the queue is empty, the input has ended: a wait returns.
 //
 // A line read (ReadConsoleA with line input on) is edited and echoed here, as the Windows
-// console does it: printable characters, Backspace, Escape (clears the line) and Enter, which
-// hands the line over followed by CR LF. What the caller's count does not take stays pending
-// for the next read. A file or a pipe gives its lines as they stand, a line feed alone or a
+// console does it: characters (a control character shows as ^ and its letter, ^A for 0x01),
+// Backspace (back across a wrapped row too), Escape (clears the line) and Enter, which hands
+// the line over followed by CR LF. What the caller's count does not take stays pending for
+// the next read. A file or a pipe gives its lines as they stand, a line feed alone or a
 // carriage return and line feed ending each.
 #include <algorithm>
 #include <cerrno>
@@ -23,8 +24,8 @@
 
 #include "console_host.hpp"
 #include "handles.hpp"
+#include "platform/common/vt_input.hpp"
 #include "terminal.hpp"
-#include "vt_input.hpp"
 #include "win.hpp"
 
 namespace conlib::posix {
@@ -32,6 +33,8 @@ namespace conlib::posix {
 namespace {
 
 using namespace win;
+using platform::DecodeKey;
+using platform::KeyEvents;
 
 // How long the rest of an escape sequence may take to arrive before its start is taken for
 // keys of its own (a lone ESC for the Escape key).
@@ -180,31 +183,73 @@ class ConsoleInput {
         }
     }
 
+    // The cells that a character of the line takes on the screen: a control character shows
+    // as ^ and its letter.
+    static std::size_t CellsOf(char ch) { return static_cast<unsigned char>(ch) < 0x20 ? 2 : 1; }
+
+    void EchoCharacter(char ch) {
+        if (CellsOf(ch) == 1) {
+            Echo(&ch, 1);
+            return;
+        }
+        const char shown[2] = {'^', static_cast<char>(ch + '@')};
+        Echo(shown, 2);
+    }
+
+    // Takes back the echo of the line's last `count` cells: blanks them and leaves the cursor
+    // on the first, back across the start of a row to the end of the row above.
+    void Unecho(std::size_t count) {
+        if ((mode_ & ENABLE_ECHO_INPUT) == 0) return;
+        ConsoleHost& host = ConsoleHost::Instance();
+        if (host.mode() == ConsoleHost::Mode::Plain) {
+            for (; count > 0; --count)
+                Echo("\b \b", 3);
+            return;
+        }
+        ScreenBuffer& screen = host.Screen();
+        for (; count > 0; --count) {
+            int x = screen.CursorX();
+            int y = screen.CursorY();
+            if (x > 0) {
+                --x;
+            } else if (y > 0) {
+                x = screen.Columns() - 1;
+                --y;
+            } else {
+                break;
+            }
+            screen.SetCursor(x, y);
+            screen.WriteCharacters(" ", 1, x, y);
+        }
+        host.Show();
+    }
+
     // Reads a line from the keyboard into line_, editing and echoing it, up to Enter (the
-    // line then ends with CR LF) or the end of the input (it then has no line end).
+    // line then ends with CR LF) or the end of the input (it then has no line end). Keys
+    // without a character (arrows, function keys, modifiers) are passed over.
     void EditLine() {
         INPUT_RECORD record{};
         while (NextRecord(record)) {
             if (!IsKeyPress(record)) continue;
             const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
             const char ch = key.uChar.AsciiChar;
-            if (key.wVirtualKeyCode == VK_RETURN || ch == '\r' || ch == '\n') {
+            // A line feed (Ctrl+Enter, Ctrl+J) is a character of the line like any other.
+            if (ch == '\r' || (key.wVirtualKeyCode == VK_RETURN && ch == '\0')) {
                 line_[lineLength_++] = '\r';
                 line_[lineLength_++] = '\n';
                 Echo("\r\n", 2);
                 return;
             }
             if (key.wVirtualKeyCode == VK_BACK || ch == '\b') {
-                if (lineLength_ > 0) {
-                    --lineLength_;
-                    Echo("\b \b", 3);
-                }
+                if (lineLength_ > 0) Unecho(CellsOf(line_[--lineLength_]));
             } else if (key.wVirtualKeyCode == VK_ESCAPE) {
+                std::size_t cells = 0;
                 for (; lineLength_ > 0; --lineLength_)
-                    Echo("\b \b", 3);
+                    cells += CellsOf(line_[lineLength_ - 1]);
+                Unecho(cells);
             } else if (ch != '\0' && lineLength_ < LineCapacity - 2) {
                 line_[lineLength_++] = ch;
-                Echo(&ch, 1);
+                EchoCharacter(ch);
             }
         }
     }

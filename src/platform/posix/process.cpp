@@ -36,8 +36,12 @@ HANDLE GetStdHandle(DWORD nStdHandle) {
 }
 
 BOOL CloseHandle(HANDLE hObject) {
-    // The console's handles belong to the process for its whole life.
-    if (posix::IsConsoleInput(hObject) || posix::IsConsoleOutput(hObject)) return TRUE;
+    // The console's handles belong to the process for its whole life. So does the all-bits-set
+    // value, which on Windows is also the handle of the process itself: closing it does nothing.
+    if (posix::IsConsoleInput(hObject) || posix::IsConsoleOutput(hObject) ||
+        hObject == INVALID_HANDLE_VALUE) {
+        return TRUE;
+    }
     const int fd = posix::DescriptorFromHandle(hObject);
     if (fd < 0) {
         SetLastError(EBADF);

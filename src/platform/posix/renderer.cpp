@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "cp437.hpp"
+#include "platform/common/cp437.hpp"
 
 namespace conlib::posix {
 
@@ -160,7 +160,7 @@ void Renderer::RenderRow(const ScreenBuffer& screen, int y, std::string& out) {
         MoveTo(x, y, out);
         for (; x <= last; ++x) {
             SetAttribute(model[x].attr, out);
-            out += Cp437Glyph(model[x].ch);
+            out += platform::Cp437Glyph(model[x].ch);
             front[x] = model[x];
         }
         // After the last column the terminal's cursor may stand there or on the next line.

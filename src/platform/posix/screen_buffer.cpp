@@ -31,36 +31,49 @@ void ScreenBuffer::Resize(int columns, int rows) {
 }
 
 void ScreenBuffer::Write(const char* text, std::size_t length) {
+    // True while the last glyph written went into the last column: the cursor stays there and
+    // the move to the next line waits for what follows, at the latest the end of this write.
+    bool wrapPending = false;
     for (std::size_t i = 0; i < length; ++i) {
         const auto ch = static_cast<std::uint8_t>(text[i]);
         switch (ch) {
             case '\r':
+                wrapPending = false;
                 cursorX_ = 0;
                 break;
             case '\n':
+                wrapPending = false;
                 cursorX_ = 0;
                 LineFeed();
                 break;
             case '\b':
+                wrapPending = false;
                 if (cursorX_ > 0) --cursorX_;
                 break;
             case '\t': {
+                if (wrapPending) Wrap(wrapPending);
                 // Blanks up to the next tab stop, or to the end of the line.
                 int blanks = TabWidth - cursorX_ % TabWidth;
-                while (blanks-- > 0) {
-                    PutGlyph(Blank);
-                    if (cursorX_ == 0) break;
-                }
+                while (blanks-- > 0 && !wrapPending)
+                    wrapPending = PutGlyph(Blank);
                 break;
             }
             case '\a':
                 ++changes_.bells;
                 break;
             default:
-                PutGlyph(ch);
+                if (wrapPending) Wrap(wrapPending);
+                wrapPending = PutGlyph(ch);
                 break;
         }
     }
+    if (wrapPending) Wrap(wrapPending);
+}
+
+void ScreenBuffer::Wrap(bool& wrapPending) {
+    wrapPending = false;
+    cursorX_ = 0;
+    LineFeed();
 }
 
 bool ScreenBuffer::SetCursor(int x, int y) {
@@ -125,13 +138,12 @@ ScreenChanges ScreenBuffer::TakeChanges() {
     return changes;
 }
 
-void ScreenBuffer::PutGlyph(std::uint8_t ch) {
+bool ScreenBuffer::PutGlyph(std::uint8_t ch) {
     MutableRow(cursorY_)[cursorX_] = Cell{ch, attribute_};
     MarkRows(cursorY_, cursorY_ + 1);
-    if (++cursorX_ == columns_) {
-        cursorX_ = 0;
-        LineFeed();
-    }
+    if (cursorX_ + 1 == columns_) return true;
+    ++cursorX_;
+    return false;
 }
 
 void ScreenBuffer::LineFeed() {

@@ -45,7 +45,9 @@ class ScreenBuffer {
 
     // Processed output: carriage return, line feed (which also returns to column 0),
     // backspace, tab and bell act; every other byte is put at the cursor in the current
-    // attribute. Writing the last column wraps to the next line; a line feed on the last row
+    // attribute. A glyph in the last column wraps to the next line once the next glyph or tab
+    // comes, or at the end of the write: a carriage return or line feed right after it stays
+    // on its row, and a backspace steps back within the row. A line feed on the last row
     // scrolls the buffer up.
     void Write(const char* text, std::size_t length);
 
@@ -71,7 +73,9 @@ class ScreenBuffer {
         return static_cast<std::size_t>((top_ + y) % rows_) * static_cast<std::size_t>(columns_);
     }
     Cell* MutableRow(int y) { return &cells_[RowOffset(y)]; }
-    void PutGlyph(std::uint8_t ch);
+    // Puts a glyph at the cursor and moves right; true (and no move) in the last column.
+    bool PutGlyph(std::uint8_t ch);
+    void Wrap(bool& wrapPending);
     void LineFeed();
     void ScrollUp();
     void MarkRows(int first, int end);

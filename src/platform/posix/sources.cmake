@@ -1,6 +1,5 @@
 # The POSIX system layer: a console host of our own and thin wrappers over file descriptors.
 target_sources(conlib PRIVATE
-  platform/posix/cp437.cpp
   platform/posix/screen_buffer.cpp
   platform/posix/renderer.cpp
   platform/posix/console_host.cpp
@@ -9,5 +8,5 @@ target_sources(conlib PRIVATE
   platform/posix/files.cpp
   platform/posix/process.cpp
   platform/posix/time.cpp
-  platform/posix/vt_input.cpp
 )
+

@@ -142,6 +142,7 @@ inline constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x200;
 inline constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x1000;
 
 // Last error codes. On POSIX systems these are errno values.
+inline constexpr DWORD ERROR_INVALID_HANDLE = 9;      // EBADF
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 22;  // EINVAL
 // The console's input has ended (standard input at end of file, or a console with no input
 // source whose queue is empty): nothing more will come.

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cp437.hpp"
+#include "platform/common/cp437.hpp"
 #include "screen_buffer.hpp"
 
 namespace conlib::posix {
@@ -182,10 +182,10 @@ TEST(CodePage437, GlyphsOfEveryKindOfByte) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "byte " << static_cast<int>(c.byte));
-        EXPECT_EQ(Cp437Glyph(c.byte), c.utf8);
+        EXPECT_EQ(platform::Cp437Glyph(c.byte), c.utf8);
     }
     for (int byte = 0; byte < 256; ++byte) {
-        const auto glyph = Cp437Glyph(static_cast<unsigned char>(byte));
+        const auto glyph = platform::Cp437Glyph(static_cast<unsigned char>(byte));
         EXPECT_FALSE(glyph.empty());
         EXPECT_LE(glyph.size(), 3u);
     }

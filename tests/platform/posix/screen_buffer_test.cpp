@@ -37,7 +37,11 @@ TEST(ScreenBuffer, ProcessedOutput) {
         {"tab from a stop", "\tb", "        ", "b       ", 1, 1},
         {"bell shows nothing", "a\ab", "ab      ", "        ", 2, 0},
         {"wrap at the end of the line", "abcdefghij", "abcdefgh", "ij      ", 2, 1},
-        {"full line then CR LF leaves a blank line", "abcdefgh\r\nx", "abcdefgh", "        ", 1, 2},
+        {"full line then CR LF ends that line", "abcdefgh\r\nx", "abcdefgh", "x       ", 1, 1},
+        {"carriage return after the last column", "abcdefgh\rX", "Xbcdefgh", "        ", 1, 0},
+        {"backspace after the last column", "abcdefgh\bX", "abcdefXh", "        ", 7, 0},
+        {"tab after the last column", "abcdefgh\t", "abcdefgh", "        ", 0, 2},
+        {"wrap made at the end of the write", "abcdefgh", "abcdefgh", "        ", 0, 1},
         {"other control bytes are glyphs", std::string("\x01\x1b\x00\x7f", 4),
          std::string("\x01\x1b\x00\x7f    ", 8), "        ", 4, 0},
     };
@@ -78,7 +82,7 @@ TEST(ScreenBuffer, LineFeedOnLastRowScrollsInCurrentAttribute) {
 }
 
 TEST(ScreenBuffer, WritingTheLastCellScrollsAtOnce) {
-    // As the Windows console does: no pending wrap, the cursor goes to the next line.
+    // The wrap still due at the end of the write is made: the buffer scrolls.
     ScreenBuffer screen(3, 2);
     screen.Write("abcdef", 6);
     EXPECT_EQ(RowText(screen, 0), "def");

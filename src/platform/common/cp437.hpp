@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace conlib::posix {
+namespace conlib::platform {
 
 // The Unicode code point of the glyph that the code page shows for `byte`.
 char16_t Cp437CodePoint(unsigned char byte);
@@ -11,4 +11,4 @@ char16_t Cp437CodePoint(unsigned char byte);
 // The UTF-8 text of the glyph that the code page shows for `byte` (one to three bytes).
 std::string_view Cp437Glyph(unsigned char byte);
 
-}  // namespace conlib::posix
+}  // namespace conlib::platform

@@ -10,7 +10,7 @@
 
 #include "win.hpp"
 
-namespace conlib::posix {
+namespace conlib::platform {
 
 // The records of one key press, as a keyboard gives them: the modifier keys the key is typed
 // with, pressed in the order Shift, Alt, Ctrl; the key's own down and up; then the modifiers
@@ -44,4 +44,4 @@ inline constexpr std::size_t MaxSequenceLength = 32;
 std::size_t DecodeKey(const unsigned char* bytes, std::size_t length, bool final,
                       KeyEvents& events);
 
-}  // namespace conlib::posix
+}  // namespace conlib::platform

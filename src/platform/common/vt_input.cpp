@@ -28,11 +28,11 @@
 //
 // Any other complete sequence, private ones (CSI ? ..., CSI < ...) and those with sub-parameters
 // or intermediate bytes included, stands for no key: it is used whole and gives no events.
-#include "vt_input.hpp"
+#include "platform/common/vt_input.hpp"
 
-#include "cp437.hpp"
+#include "platform/common/cp437.hpp"
 
-namespace conlib::posix {
+namespace conlib::platform {
 
 namespace {
 
@@ -603,4 +603,4 @@ std::size_t DecodeKey(const unsigned char* bytes, std::size_t length, bool final
     return DecodePlain(bytes, length, noMore, 0, events);
 }
 
-}  // namespace conlib::posix
+}  // namespace conlib::platform

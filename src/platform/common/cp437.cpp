@@ -1,10 +1,10 @@
 // Code page 437: the glyph of every byte, as UTF-8.
-#include "cp437.hpp"
+#include "platform/common/cp437.hpp"
 
 #include <array>
 #include <cstdint>
 
-namespace conlib::posix {
+namespace conlib::platform {
 
 namespace {
 
@@ -81,4 +81,4 @@ std::string_view Cp437Glyph(unsigned char byte) {
     return {glyph.bytes, glyph.length};
 }
 
-}  // namespace conlib::posix
+}  // namespace conlib::platform
