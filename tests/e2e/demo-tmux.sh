@@ -2,7 +2,10 @@
 # End-to-end test of conlib-demo on a real terminal: tmux gives it an 80x40 pane, and the test
 # reads the pane back with capture-pane.
 #
-#   demo-tmux.sh PATH-TO-CONLIB-DEMO
+#   demo-tmux.sh [RUNNER...] PATH-TO-CONLIB-DEMO
+#
+# RUNNER is a command that runs the program, such as `wine` for the Windows build; the screens,
+# the keys and the output file are the same whatever runs it.
 #
 # The demo runs in an empty folder on InputFile.txt = "abc". The test checks the first screen
 # (the two title lines, the inverted bytes shown as code page 437 glyphs, the pause prompt),
@@ -11,25 +14,32 @@
 # tool is a failure, never a skip.
 set -euo pipefail
 
-[[ $# -eq 1 ]] || { echo "usage: $0 PATH-TO-CONLIB-DEMO" >&2; exit 2; }
+[[ $# -ge 1 ]] || { echo "usage: $0 [RUNNER...] PATH-TO-CONLIB-DEMO" >&2; exit 2; }
 socket_prefix=conlib-e2e
 # shellcheck source=tests/e2e/tmux-lib.sh
 source "$(dirname -- "${BASH_SOURCE[0]}")/tmux-lib.sh"
-demo=$(realpath -- "$1")
-[[ -x $demo ]] || fail "not an executable: $demo"
+runner=("${@:1:$#-1}")
+demo=$(realpath -- "${!#}")
+[[ -f $demo ]] || fail "no such program: $demo"
+((${#runner[@]})) || [[ -x $demo ]] || fail "not an executable: $demo"
+((${#runner[@]} == 0)) || command -v "${runner[0]}" >/dev/null || fail "${runner[0]} is not installed"
 
 columns=80
 rows=40
-deadline_seconds=20 # for each step; generous for sanitizer builds on a busy machine
+# For each step; generous for sanitizer builds on a busy machine, and for Wine's start.
+deadline_seconds=${CONLIB_E2E_DEADLINE:-30}
 
 printf 'abc' >"$work/InputFile.txt"
+# Wine, where it runs the demo, quiet: its messages would land on the screen.
+export WINEDEBUG=${WINEDEBUG:--all}
 
 # The pane runs the demo, records its exit code, then stays open (without adding anything to
 # the screen) so that the screen can still be read after the demo has ended.
 # shellcheck disable=SC2016 # expanded by the pane's bash, not here
-wrapper='"$1"; echo "$?" >"$2.part" && mv "$2.part" "$2"; exec sleep 600'
+wrapper='status=$1; shift; "$@"; echo "$?" >"$status.part" && mv "$status.part" "$status"
+exec sleep 600'
 tmux_ new-session -d -s demo -x "$columns" -y "$rows" -c "$work" -- \
-    bash -c "$wrapper" wrapper "$demo" "$work/exit-status"
+    bash -c "$wrapper" wrapper "$work/exit-status" "${runner[@]}" "$demo"
 
 capture() { tmux_ capture-pane -p -t demo 2>/dev/null || true; }
 
@@ -73,6 +83,23 @@ wait_for_screen() {
     done
 }
 
+# Types a key; types it again (at most 5 times) while, 2 s later, the demo runs on and the
+# screen of the named array still shows: a pause looks for a key and then empties the input, so
+# a key that arrives between the two is lost, on Windows as here.
+type_key() {
+    local key=$1 still_name=$2 tries=0 next
+    while :; do
+        tmux_ send-keys -t demo "$key"
+        ((++tries < 5)) || return 0
+        next=$((SECONDS + 2))
+        while ((SECONDS < next)); do
+            [[ -e $work/exit-status ]] && return 0
+            screen_matches "$(capture)" "$still_name" || return 0
+            sleep 0.05
+        done
+    done
+}
+
 prompt="Press any key to continue..."
 
 # The first screen: the titles, then the bytes of "abc" inverted, 0x9E 0x9D 0x9C, shown as
@@ -97,9 +124,9 @@ done
 second_screen[15]=" -${prompt}-"
 
 wait_for_screen "the titles, the inverted input and the prompt" first_screen
-tmux_ send-keys -t demo x
+type_key x first_screen
 wait_for_screen "the cross and the prompt" second_screen
-tmux_ send-keys -t demo Enter
+type_key Enter second_screen
 
 # The demo ends after the second key: check its exit code and its output file.
 end=$((SECONDS + deadline_seconds))
@@ -118,4 +145,5 @@ output=$(od -An -v -tx1 "$work/OutputFile.txt" | tr -s ' \n' ' ')
 [[ $output == " 9e 9d 9c " ]] || fail "OutputFile.txt holds [$output], expected [ 9e 9d 9c ]"
 [[ $(<"$work/InputFile.txt") == abc ]] || fail "InputFile.txt was changed"
 
-echo "PASS: conlib-demo in tmux ${columns}x${rows}: both screens, OutputFile.txt, exit code"
+echo "PASS: ${runner[*]}${runner[*]:+ }$(basename -- "$demo") in tmux ${columns}x${rows}: both screens," \
+    "OutputFile.txt, exit code"
