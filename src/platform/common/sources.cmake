@@ -1,6 +1,8 @@
 # Pieces both system layers use: the decoder of the bytes a terminal (or a redirected input)
-# sends for keys, and the console's code page.
+# sends for keys, the console's input queue that a layer fills from such bytes, and the
+# console's code page.
 target_sources(conlib PRIVATE
   platform/common/cp437.cpp
+  platform/common/input_queue.cpp
   platform/common/vt_input.cpp
 )

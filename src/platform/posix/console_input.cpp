@@ -1,10 +1,11 @@
-// The console host's input: a queue of input records, filled from the keyboard through the
-// terminal-input decoder, and the console input calls served by it.
+// The console host's input: a queue of input records (platform::InputQueue), filled from the
+// keyboard through the terminal-input decoder, and the console input calls served by it.
 //
 // Where the records come from:
 // - a terminal: every byte it has ready is read and decoded at once, as a keyboard fills the
 //   Windows console's queue as keys are typed, so a flush discards what was typed ahead;
-// - a file or a pipe: bytes are read only as keys are asked for, each key once;
+// - a file or a pipe: bytes are read only as keys are asked for, each key once (the queue's
+//   own way with a stream);
 // - the headless console (CONLIB_CONSOLE): nothing but the records written into it.
 // When the source has ended and the queue is empty, the input has ended: a wait returns.
 //
@@ -14,17 +15,15 @@
 // the line over followed by CR LF. What the caller's count does not take stays pending for
 // the next read. A file or a pipe gives its lines as they stand, a line feed alone or a
 // carriage return and line feed ending each.
-#include <algorithm>
 #include <cerrno>
 #include <ctime>
-#include <vector>
 
 #include <poll.h>
 #include <unistd.h>
 
 #include "console_host.hpp"
 #include "handles.hpp"
-#include "platform/common/vt_input.hpp"
+#include "platform/common/input_queue.hpp"
 #include "terminal.hpp"
 #include "win.hpp"
 
@@ -33,35 +32,29 @@ namespace conlib::posix {
 namespace {
 
 using namespace win;
-using platform::DecodeKey;
-using platform::KeyEvents;
+using platform::SequenceWaitMs;
+using platform::WaitForever;
 
-// How long the rest of an escape sequence may take to arrive before its start is taken for
-// keys of its own (a lone ESC for the Escape key).
-constexpr int SequenceWaitMs = 25;
-// The modes a console starts with.
-constexpr DWORD DefaultInputMode = 0x1F7;
+// The mode a console's output starts with.
 constexpr DWORD DefaultOutputMode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
 
-class ConsoleInput {
+class ConsoleInput final : public platform::InputQueue {
   public:
     static ConsoleInput& Instance() {
         static ConsoleInput* input = new ConsoleInput();
         return *input;
     }
 
-    DWORD mode() const { return mode_; }
-
+    // On a terminal, Ctrl+C is the interrupt key only with processed input.
     void SetMode(DWORD mode) {
-        mode_ = mode;
+        InputQueue::SetMode(mode);
         if (source_ == Source::Terminal) {
             terminal::SetInterruptKey((mode & ENABLE_PROCESSED_INPUT) != 0);
         }
     }
 
-    // Moves what the source has ready into the queue; with `wait`, waits until there is at
-    // least one record or the input has ended.
-    void Collect(bool wait) {
+    // A terminal: all it has ready; a stream: the queue's own way, a key at a time.
+    void Collect(bool wait) override {
         switch (source_) {
             case Source::None:
                 return;
@@ -71,94 +64,58 @@ class ConsoleInput {
                 CollectFromTerminal(wait);
                 return;
             case Source::Stream:
-                CollectFromStream(wait);
+                InputQueue::Collect(wait);
                 return;
         }
     }
 
-    bool Ended() const { return size_ == 0 && byteCount_ == 0 && ended_; }
-
-    std::size_t Copy(INPUT_RECORD* records, std::size_t count, bool remove) {
-        std::size_t done = 0;
-        for (; done < count && done < size_; ++done) {
-            records[done] = queue_[(head_ + done) % queue_.size()];
-        }
-        if (remove) {
-            head_ = (head_ + done) % queue_.size();
-            size_ -= done;
-        }
-        return done;
-    }
-
-    std::size_t Append(const INPUT_RECORD* records, std::size_t count) {
-        std::size_t done = 0;
-        for (; done < count && size_ < queue_.size(); ++done) {
-            queue_[(head_ + size_) % queue_.size()] = records[done];
-            ++size_;
-        }
-        return done;
-    }
-
-    std::size_t size() const { return size_; }
-
-    // Discards every record and byte taken from the source so far. A terminal's ready bytes
-    // were all taken at the last look, so what was typed ahead goes; bytes arriving after that
-    // look stay for the next one, so a key pressed just as a poll ends is not lost.
-    void Flush() {
-        head_ = 0;
-        size_ = 0;
-        byteCount_ = 0;
-    }
-
-    // ReadConsoleA: false when the input ended before anything could be delivered.
-    bool ReadText(char* buffer, std::size_t count, std::size_t& delivered) {
-        delivered = 0;
-        if (count == 0) return true;
-        if (lineDelivered_ == lineLength_) {
-            lineLength_ = 0;
-            lineDelivered_ = 0;
-            if ((mode_ & ENABLE_LINE_INPUT) != 0) {
-                if (source_ == Source::Stream) {
-                    ReadStreamLine();
-                } else {
-                    EditLine();
-                }
-            } else {
-                TakeCharacters(count);
-            }
-            if (lineLength_ == 0) return false;
-        }
-        delivered = std::min(count, lineLength_ - lineDelivered_);
-        std::copy_n(line_ + lineDelivered_, delivered, buffer);
-        lineDelivered_ += delivered;
-        return true;
-    }
-
   private:
     enum class Source { None, Terminal, Stream };
-    static constexpr std::size_t QueueCapacity = 4096;
-    static constexpr std::size_t ByteCapacity = 256;
 
-    ConsoleInput() : queue_(QueueCapacity) {
+    ConsoleInput() {
         if (ConsoleHost::Instance().mode() == ConsoleHost::Mode::Headless) {
             source_ = Source::None;
-            ended_ = true;
+            EndSource();
         } else if (isatty(STDIN_FILENO)) {
             source_ = Source::Terminal;
-            terminal::TakeOver((mode_ & ENABLE_PROCESSED_INPUT) != 0);
+            terminal::TakeOver((mode() & ENABLE_PROCESSED_INPUT) != 0);
         } else {
             source_ = Source::Stream;
         }
     }
 
-    static constexpr std::size_t LineCapacity = 4096;
+    SourceRead ReadSource(unsigned char* buffer, std::size_t room, int timeoutMs) override {
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        int ready = 0;
+        do {
+            ready = poll(&in, 1, timeoutMs);
+        } while (ready < 0 && errno == EINTR);
+        if (ready <= 0) return {0, false};
+        ssize_t n = 0;
+        do {
+            n = read(STDIN_FILENO, buffer, room);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return {0, false};
+        if (n <= 0) return {0, true};  // end of file, or a terminal that hung up
+        return {static_cast<std::size_t>(n), false};
+    }
+
+    // From the keyboard (a terminal, or the records written into a headless console), lines
+    // are edited and echoed; a stream gives its lines as they stand.
+    void AssembleText(bool lineInput, std::size_t count) override {
+        if (source_ == Source::Stream) {
+            InputQueue::AssembleText(lineInput, count);
+        } else if (lineInput) {
+            EditLine();
+        } else {
+            TakeCharacters(count);
+        }
+    }
 
     // The next input record, waiting for one; false when the input has ended.
     bool NextRecord(INPUT_RECORD& record) {
         Collect(true);
-        if (size_ == 0) return false;
-        Copy(&record, 1, true);
-        return true;
+        return TakeRecord(record);
     }
 
     static bool IsKeyPress(const INPUT_RECORD& record) {
@@ -168,7 +125,7 @@ class ConsoleInput {
     // Shows typed text as the console echoes it: on the console's screen, or, when standard
     // output is redirected, on a terminal that standard error may still be.
     void Echo(const char* text, std::size_t length) {
-        if ((mode_ & ENABLE_ECHO_INPUT) == 0) return;
+        if ((mode() & ENABLE_ECHO_INPUT) == 0) return;
         ConsoleHost& host = ConsoleHost::Instance();
         if (host.mode() != ConsoleHost::Mode::Plain) {
             host.Write(text, length);
@@ -199,7 +156,7 @@ class ConsoleInput {
     // Takes back the echo of the line's last `count` cells: blanks them and leaves the cursor
     // on the first, back across the start of a row to the end of the row above.
     void Unecho(std::size_t count) {
-        if ((mode_ & ENABLE_ECHO_INPUT) == 0) return;
+        if ((mode() & ENABLE_ECHO_INPUT) == 0) return;
         ConsoleHost& host = ConsoleHost::Instance();
         if (host.mode() == ConsoleHost::Mode::Plain) {
             for (; count > 0; --count)
@@ -235,8 +192,7 @@ class ConsoleInput {
             const char ch = key.uChar.AsciiChar;
             // A line feed (Ctrl+Enter, Ctrl+J) is a character of the line like any other.
             if (ch == '\r' || (key.wVirtualKeyCode == VK_RETURN && ch == '\0')) {
-                line_[lineLength_++] = '\r';
-                line_[lineLength_++] = '\n';
+                EndLine();
                 Echo("\r\n", 2);
                 return;
             }
@@ -254,35 +210,8 @@ class ConsoleInput {
         }
     }
 
-    // Reads a line of a file or a pipe into line_, handing it over with CR LF.
-    void ReadStreamLine() {
-        // Bytes already taken from the stream for keys come first.
-        while (byteCount_ > 0 || ReadReady(-1, 1)) {
-            const char ch = static_cast<char>(bytes_[0]);
-            for (std::size_t i = 1; i < byteCount_; ++i)
-                bytes_[i - 1] = bytes_[i];
-            --byteCount_;
-            if (ch == '\n') {
-                if (lineLength_ > 0 && line_[lineLength_ - 1] == '\r') --lineLength_;
-                line_[lineLength_++] = '\r';
-                line_[lineLength_++] = '\n';
-                return;
-            }
-            if (lineLength_ < LineCapacity - 2) line_[lineLength_++] = ch;
-        }
-    }
-
     // Without line input: the characters typed so far, at least one, waiting for it.
     void TakeCharacters(std::size_t count) {
-        if (source_ == Source::Stream) {
-            if (byteCount_ == 0) ReadReady(-1, std::min(count, ByteCapacity));
-            lineLength_ = std::min(byteCount_, count);
-            std::copy_n(bytes_, lineLength_, line_);
-            for (std::size_t i = lineLength_; i < byteCount_; ++i)
-                bytes_[i - lineLength_] = bytes_[i];
-            byteCount_ -= lineLength_;
-            return;
-        }
         INPUT_RECORD record{};
         while (lineLength_ == 0 && NextRecord(record)) {
             if (IsKeyPress(record) && record.Event.KeyEvent.uChar.AsciiChar != '\0') {
@@ -290,59 +219,11 @@ class ConsoleInput {
             }
         }
         // Then whatever else is typed already, as far as the count goes.
-        while (lineLength_ < count && lineLength_ < LineCapacity && size_ > 0) {
-            Copy(&record, 1, true);
+        while (lineLength_ < count && lineLength_ < LineCapacity && TakeRecord(record)) {
             if (IsKeyPress(record) && record.Event.KeyEvent.uChar.AsciiChar != '\0') {
                 line_[lineLength_++] = record.Event.KeyEvent.uChar.AsciiChar;
             }
         }
-    }
-
-    bool HasRoom() const { return queue_.size() - size_ >= KeyEvents::Capacity; }
-
-    // Reads what standard input has ready, at most what the byte buffer holds; false when
-    // nothing was read (none ready, or the input ended).
-    bool ReadReady(int timeoutMs, std::size_t most) {
-        if (ended_ || byteCount_ == ByteCapacity) return false;
-        pollfd in{STDIN_FILENO, POLLIN, 0};
-        int ready = 0;
-        do {
-            ready = poll(&in, 1, timeoutMs);
-        } while (ready < 0 && errno == EINTR);
-        if (ready <= 0) return false;
-        const std::size_t room = std::min(ByteCapacity - byteCount_, most);
-        ssize_t n = 0;
-        do {
-            n = read(STDIN_FILENO, bytes_ + byteCount_, room);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
-        if (n <= 0) {
-            ended_ = true;  // end of file, or a terminal that hung up
-            return false;
-        }
-        byteCount_ += static_cast<std::size_t>(n);
-        return true;
-    }
-
-    // Decodes the keys at the start of the byte buffer into the queue; false when what is
-    // left is the start of a sequence that needs more bytes.
-    bool Decode(bool final) {
-        std::size_t used = 0;
-        bool complete = true;
-        while (used < byteCount_ && HasRoom()) {
-            KeyEvents events{};
-            const std::size_t n = DecodeKey(bytes_ + used, byteCount_ - used, final, events);
-            if (n == 0) {
-                complete = false;
-                break;
-            }
-            used += n;
-            Append(events.records, events.count);
-        }
-        for (std::size_t i = used; i < byteCount_; ++i)
-            bytes_[i - used] = bytes_[i];
-        byteCount_ -= used;
-        return complete;
     }
 
     void CollectFromTerminal(bool wait) {
@@ -356,41 +237,19 @@ class ConsoleInput {
                 }
                 Decode(true);
             }
-            if (ended_) Decode(true);
-            if (!wait || size_ > 0 || Ended()) return;
-            ReadReady(-1, ByteCapacity);
+            if (SourceEnded()) Decode(true);
+            if (!wait || size() > 0 || Ended()) return;
+            ReadReady(WaitForever, ByteCapacity);
         }
     }
 
-    void CollectFromStream(bool wait) {
-        // One key at a time, and only when none is queued: keys behind it stay unread, so a
-        // flush discards no more than the key in hand.
-        while (size_ == 0 && !Ended()) {
-            if (byteCount_ > 0 && Decode(false) && size_ > 0) return;
-            const int timeoutMs = byteCount_ > 0 ? SequenceWaitMs : (wait ? -1 : 0);
-            if (!ReadReady(timeoutMs, 1)) {
-                // Nothing more now: what is held is taken as it is.
-                Decode(true);
-                if (!wait || byteCount_ == 0) return;
-            }
-        }
-    }
-
-    std::vector<INPUT_RECORD> queue_;
-    std::size_t head_ = 0;
-    std::size_t size_ = 0;
-    unsigned char bytes_[ByteCapacity] = {};
-    std::size_t byteCount_ = 0;
     Source source_ = Source::None;
-    bool ended_ = false;
-    DWORD mode_ = DefaultInputMode;
-    // The line being read or handed over, and how much of it the caller has taken.
-    char line_[LineCapacity] = {};
-    std::size_t lineLength_ = 0;
-    std::size_t lineDelivered_ = 0;
 };
 
-ConsoleInput* InputFor(HANDLE handle) {
+// The console input behind `handle`, after storing 0 in `count` (where given); null, with
+// the last error set, when `handle` is not the console's input.
+ConsoleInput* InputFor(HANDLE handle, LPDWORD count = nullptr) {
+    if (count != nullptr) *count = 0;
     if (!IsConsoleInput(handle)) {
         SetLastError(EBADF);
         return nullptr;
@@ -400,10 +259,6 @@ ConsoleInput* InputFor(HANDLE handle) {
 
 DWORD OutputMode = DefaultOutputMode;
 
-void Store(LPDWORD place, std::size_t value) {
-    if (place != nullptr) *place = static_cast<DWORD>(value);
-}
-
 }  // namespace
 
 }  // namespace conlib::posix
@@ -412,7 +267,6 @@ namespace conlib::win {
 
 using posix::ConsoleInput;
 using posix::InputFor;
-using posix::Store;
 
 BOOL GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode) {
     if (posix::IsConsoleOutput(hConsoleHandle)) {
@@ -438,62 +292,36 @@ BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
 
 BOOL ReadConsoleA(HANDLE hConsoleInput, LPVOID lpBuffer, DWORD nNumberOfCharsToRead,
                   LPDWORD lpNumberOfCharsRead, void*) {
-    Store(lpNumberOfCharsRead, 0);
-    ConsoleInput* input = InputFor(hConsoleInput);
+    ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfCharsRead);
     if (input == nullptr) return FALSE;
-    std::size_t delivered = 0;
-    if (!input->ReadText(static_cast<char*>(lpBuffer), nNumberOfCharsToRead, delivered)) {
-        SetLastError(ERROR_HANDLE_EOF);
-        return FALSE;
-    }
-    Store(lpNumberOfCharsRead, delivered);
-    return TRUE;
+    return input->ReadText(lpBuffer, nNumberOfCharsToRead, lpNumberOfCharsRead);
 }
 
 BOOL PeekConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
                        LPDWORD lpNumberOfEventsRead) {
-    Store(lpNumberOfEventsRead, 0);
-    ConsoleInput* input = InputFor(hConsoleInput);
+    ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfEventsRead);
     if (input == nullptr) return FALSE;
-    input->Collect(false);
-    Store(lpNumberOfEventsRead, input->Copy(lpBuffer, nLength, false));
-    return TRUE;
+    return input->PeekRecords(lpBuffer, nLength, lpNumberOfEventsRead);
 }
 
 BOOL ReadConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
                        LPDWORD lpNumberOfEventsRead) {
-    Store(lpNumberOfEventsRead, 0);
-    ConsoleInput* input = InputFor(hConsoleInput);
+    ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfEventsRead);
     if (input == nullptr) return FALSE;
-    input->Collect(true);
-    if (nLength > 0 && input->Ended()) {
-        SetLastError(ERROR_HANDLE_EOF);
-        return FALSE;
-    }
-    Store(lpNumberOfEventsRead, input->Copy(lpBuffer, nLength, true));
-    return TRUE;
+    return input->ReadRecords(lpBuffer, nLength, lpNumberOfEventsRead);
 }
 
 BOOL WriteConsoleInputA(HANDLE hConsoleInput, const INPUT_RECORD* lpBuffer, DWORD nLength,
                         LPDWORD lpNumberOfEventsWritten) {
-    Store(lpNumberOfEventsWritten, 0);
-    ConsoleInput* input = InputFor(hConsoleInput);
+    ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfEventsWritten);
     if (input == nullptr) return FALSE;
-    Store(lpNumberOfEventsWritten, input->Append(lpBuffer, nLength));
-    return TRUE;
+    return input->WriteRecords(lpBuffer, nLength, lpNumberOfEventsWritten);
 }
 
 BOOL GetNumberOfConsoleInputEvents(HANDLE hConsoleInput, LPDWORD lpNumberOfEvents) {
-    Store(lpNumberOfEvents, 0);
-    ConsoleInput* input = InputFor(hConsoleInput);
+    ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfEvents);
     if (input == nullptr) return FALSE;
-    input->Collect(false);
-    if (input->Ended()) {
-        SetLastError(ERROR_HANDLE_EOF);
-        return FALSE;
-    }
-    Store(lpNumberOfEvents, input->size());
-    return TRUE;
+    return input->CountRecords(lpNumberOfEvents);
 }
 
 BOOL FlushConsoleInputBuffer(HANDLE hConsoleInput) {
