@@ -6,47 +6,25 @@
 
 #include "conlib/console.hpp"
 #include "program.hpp"
+#include "support/console_support.hpp"
 #include "win.hpp"
 
 namespace conlib {
 namespace {
 
 using namespace win;
-
-HANDLE Output() {
-    return win::GetStdHandle(STD_OUTPUT_HANDLE);
-}
-
-std::string ReadRow(int y, int count) {
-    std::string text(static_cast<std::size_t>(count), '\0');
-    DWORD read = 0;
-    win::ReadConsoleOutputCharacterA(Output(), text.data(), static_cast<DWORD>(count),
-                                     COORD{0, static_cast<SHORT>(y)}, &read);
-    text.resize(read);
-    return text;
-}
+using namespace test;
 
 TEST(CrossDrawingPass, DrawsTheCrossUnderTheFinalPrompt) {
     EnsureConsole();
     ConWriteText("text left from before");
-    INPUT_RECORD key[2] = {};
-    for (int i = 0; i < 2; ++i) {
-        key[i].EventType = KEY_EVENT;
-        key[i].Event.KeyEvent.bKeyDown = i == 0 ? TRUE : FALSE;
-        key[i].Event.KeyEvent.wRepeatCount = 1;
-        key[i].Event.KeyEvent.wVirtualKeyCode = 'X';
-        key[i].Event.KeyEvent.wVirtualScanCode = 0x2D;
-        key[i].Event.KeyEvent.uChar.AsciiChar = 'x';
-    }
-    DWORD written = 0;
-    ASSERT_TRUE(win::WriteConsoleInputA(win::GetStdHandle(STD_INPUT_HANDLE), key, 2, &written));
+    ASSERT_NO_FATAL_FAILURE(
+        Inject({KeyRecord(true, 'X', 'x', 0x2D), KeyRecord(false, 'X', 'x', 0x2D)}));
 
     demo::CrossDrawingPass();
 
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    win::GetConsoleScreenBufferInfo(Output(), &info);
-    ASSERT_EQ(info.dwSize.X, 80);
-    ASSERT_EQ(info.dwSize.Y, 40);
+    ASSERT_EQ(BufferSize().X, 80);
+    ASSERT_EQ(BufferSize().Y, 40);
     for (int y = 0; y < 40; ++y) {
         SCOPED_TRACE("row " + std::to_string(y));
         std::string expected(80, ' ');
@@ -55,10 +33,10 @@ TEST(CrossDrawingPass, DrawsTheCrossUnderTheFinalPrompt) {
             // The prompt stands over columns 2 to 29 of the bar; the crossing shows its blank.
             expected.replace(0, 31, " -Press any key to continue...-");
         }
-        EXPECT_EQ(ReadRow(y, 80), expected);
+        EXPECT_EQ(ReadCells(0, y, 80), expected);
     }
-    EXPECT_EQ(info.dwCursorPosition.X, 30);
-    EXPECT_EQ(info.dwCursorPosition.Y, 15);
+    EXPECT_EQ(Cursor().X, 30);
+    EXPECT_EQ(Cursor().Y, 15);
 }
 
 }  // namespace

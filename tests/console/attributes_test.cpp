@@ -8,24 +8,14 @@
 
 #include "conlib/console.hpp"
 #include "console/session.hpp"
+#include "support/console_support.hpp"
 #include "win.hpp"
 
 namespace conlib {
 namespace {
 
 using namespace win;
-
-HANDLE Output() {
-    return win::GetStdHandle(STD_OUTPUT_HANDLE);
-}
-
-std::vector<WORD> CellAttributes(COORD from, DWORD count) {
-    std::vector<WORD> attributes(count, 0xBEEF);
-    DWORD read = 0;
-    win::ReadConsoleOutputAttribute(Output(), attributes.data(), count, from, &read);
-    attributes.resize(read);
-    return attributes;
-}
+using namespace test;
 
 // Each test runs on a buffer of 120 by 300 cells, larger than any console window.
 class Attributes : public ::testing::Test {
@@ -55,16 +45,16 @@ TEST_F(Attributes, GovernLaterOutputOnly) {
     ConClearScreen();
     ConWriteText("ab");
     ConSetTextAttr(0x1E);
-    EXPECT_EQ(CellAttributes(COORD{0, 0}, 3), (std::vector<WORD>{0x07, 0x07, 0x07}));
+    EXPECT_EQ(ReadAttributes(0, 0, 3), (std::vector<WORD>{0x07, 0x07, 0x07}));
 
     ConWriteChar('c');
     ConWriteHexPair(0x5A);
-    EXPECT_EQ(CellAttributes(COORD{0, 0}, 5), (std::vector<WORD>{0x07, 0x07, 0x1E, 0x1E, 0x1E}));
+    EXPECT_EQ(ReadAttributes(0, 0, 5), (std::vector<WORD>{0x07, 0x07, 0x1E, 0x1E, 0x1E}));
 
     // A clear paints every cell in the current attribute.
     ConSetTextAttr(0x4F);
     ConClearScreen();
-    const std::vector<WORD> all = CellAttributes(COORD{0, 0}, 120 * 300);
+    const std::vector<WORD> all = ReadAttributes(0, 0, 120 * 300);
     ASSERT_EQ(all.size(), 120u * 300u);
     for (std::size_t i = 0; i < all.size(); ++i) {
         ASSERT_EQ(all[i], 0x4F) << "cell " << i % 120 << ", " << i / 120;

@@ -7,59 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "support/console_support.hpp"
 #include "win.hpp"
 
 namespace conlib {
 namespace {
 
 using namespace win;
-
-HANDLE Output() {
-    return win::GetStdHandle(STD_OUTPUT_HANDLE);
-}
-
-std::string ReadCells(int x, int y, int count) {
-    std::string text(static_cast<std::size_t>(count), '\0');
-    DWORD read = 0;
-    win::ReadConsoleOutputCharacterA(Output(), text.data(), static_cast<DWORD>(count),
-                                     COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}, &read);
-    text.resize(read);
-    return text;
-}
-
-std::vector<WORD> ReadAttributes(int x, int y, int count) {
-    std::vector<WORD> attributes(static_cast<std::size_t>(count));
-    DWORD read = 0;
-    win::ReadConsoleOutputAttribute(Output(), attributes.data(), static_cast<DWORD>(count),
-                                    COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}, &read);
-    attributes.resize(read);
-    return attributes;
-}
-
-COORD Cursor() {
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    win::GetConsoleScreenBufferInfo(Output(), &info);
-    return info.dwCursorPosition;
-}
-
-COORD BufferSize() {
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    win::GetConsoleScreenBufferInfo(Output(), &info);
-    return info.dwSize;
-}
-
-void FillCells(char ch, WORD attribute) {
-    const COORD size = BufferSize();
-    const std::string row(static_cast<std::size_t>(size.X), ch);
-    const std::vector<WORD> attributes(static_cast<std::size_t>(size.X), attribute);
-    for (SHORT y = 0; y < size.Y; ++y) {
-        DWORD written = 0;
-        win::WriteConsoleOutputCharacterA(Output(), row.data(), static_cast<DWORD>(size.X),
-                                          COORD{0, y}, &written);
-        win::WriteConsoleOutputAttribute(Output(), attributes.data(), static_cast<DWORD>(size.X),
-                                         COORD{0, y}, &written);
-    }
-}
+using namespace test;
 
 // Each test starts on a cleared buffer of the size it asks for, in the default attribute.
 class ConsoleTest : public ::testing::Test {

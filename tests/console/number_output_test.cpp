@@ -8,28 +8,14 @@
 
 #include "conlib/console.hpp"
 #include "console/session.hpp"
+#include "support/console_support.hpp"
 #include "win.hpp"
 
 namespace conlib {
 namespace {
 
 using namespace win;
-
-// The first `count` characters of row 0.
-std::string RowText(std::uint32_t count) {
-    std::string text(count, '\0');
-    DWORD read = 0;
-    win::ReadConsoleOutputCharacterA(win::GetStdHandle(STD_OUTPUT_HANDLE), text.data(), count,
-                                     COORD{0, 0}, &read);
-    text.resize(read);
-    return text;
-}
-
-COORD CursorPosition() {
-    CONSOLE_SCREEN_BUFFER_INFO info = {};
-    win::GetConsoleScreenBufferInfo(win::GetStdHandle(STD_OUTPUT_HANDLE), &info);
-    return info.dwCursorPosition;
-}
+using namespace test;
 
 struct Case {
     const char* what;
@@ -44,9 +30,9 @@ void ExpectTexts(const Case* cases, std::size_t count) {
         const Case& c = cases[i];
         ConClearScreen();
         c.write();
-        const auto length = static_cast<std::uint32_t>(std::strlen(c.expected));
-        EXPECT_EQ(RowText(length + 1), std::string(c.expected) + " ") << c.what;
-        const COORD cursor = CursorPosition();
+        const auto length = static_cast<int>(std::strlen(c.expected));
+        EXPECT_EQ(ReadCells(0, 0, length + 1), std::string(c.expected) + " ") << c.what;
+        const COORD cursor = Cursor();
         EXPECT_EQ(cursor.X, static_cast<SHORT>(length)) << c.what;
         EXPECT_EQ(cursor.Y, 0) << c.what;
     }

@@ -8,6 +8,7 @@
 
 #include "conlib/console.hpp"
 #include "conlib/files.hpp"
+#include "support/console_support.hpp"
 #include "support/test_support.hpp"
 #include "win.hpp"
 
@@ -15,23 +16,13 @@ namespace conlib {
 namespace {
 
 using namespace win;
+using namespace test;
 
 constexpr DWORD Columns = 80;
 
 // The characters of row `row`, all its columns.
-std::string ReadRow(SHORT row) {
-    std::string cells(Columns, '\0');
-    DWORD read = 0;
-    win::ReadConsoleOutputCharacterA(win::GetStdHandle(STD_OUTPUT_HANDLE), cells.data(), Columns,
-                                     COORD{0, row}, &read);
-    cells.resize(read);
-    return cells;
-}
-
-COORD CursorPosition() {
-    CONSOLE_SCREEN_BUFFER_INFO info = {};
-    win::GetConsoleScreenBufferInfo(win::GetStdHandle(STD_OUTPUT_HANDLE), &info);
-    return info.dwCursorPosition;
+std::string ReadRow(int row) {
+    return ReadCells(0, row, static_cast<int>(Columns));
 }
 
 std::string PadToRow(std::string text) {
@@ -72,8 +63,8 @@ TEST(SystemError, ExplainsAFailedOpenOfAMissingFile) {
     ASSERT_LT(line.size(), Columns);
     EXPECT_EQ(ReadRow(0), PadToRow(line));
     // The system's text brings its own line break.
-    EXPECT_EQ(CursorPosition().X, 0);
-    EXPECT_EQ(CursorPosition().Y, 1);
+    EXPECT_EQ(Cursor().X, 0);
+    EXPECT_EQ(Cursor().Y, 1);
 }
 
 TEST(SystemError, WritesTheCodeSetBeforeTheCallWithItsTextOrALineBreak) {
@@ -89,8 +80,8 @@ TEST(SystemError, WritesTheCodeSetBeforeTheCallWithItsTextOrALineBreak) {
         ASSERT_LT(line.size(), Columns);
         EXPECT_EQ(ReadRow(0), PadToRow(line));
         EXPECT_EQ(ReadRow(1), PadToRow(""));
-        EXPECT_EQ(CursorPosition().X, 0);
-        EXPECT_EQ(CursorPosition().Y, 1);
+        EXPECT_EQ(Cursor().X, 0);
+        EXPECT_EQ(Cursor().Y, 1);
     }
     EXPECT_FALSE(SystemText(0xFFFFFFFF).has_value());
 }
@@ -103,20 +94,18 @@ TEST(SystemError, TwoExplanationsFollowEachOtherLineByLine) {
     ConWriteSystemError();
     EXPECT_EQ(ReadRow(0), PadToRow(ExpectedLine(2)));
     EXPECT_EQ(ReadRow(1), PadToRow(ExpectedLine(0)));
-    EXPECT_EQ(CursorPosition().Y, 2);
+    EXPECT_EQ(Cursor().Y, 2);
 }
 
 TEST(ConsoleFileWrite, WriteFileOnTheOutputHandleWritesToTheConsole) {
     ConClearScreen();
     DWORD written = 12345;
-    EXPECT_NE(win::WriteFile(win::GetStdHandle(STD_OUTPUT_HANDLE), "via a file write\r\nnext", 22,
-                             &written, nullptr),
-              0);
+    EXPECT_NE(win::WriteFile(Output(), "via a file write\r\nnext", 22, &written, nullptr), 0);
     EXPECT_EQ(written, 22u);
     EXPECT_EQ(ReadRow(0), PadToRow("via a file write"));
     EXPECT_EQ(ReadRow(1), PadToRow("next"));
-    EXPECT_EQ(CursorPosition().X, 4);
-    EXPECT_EQ(CursorPosition().Y, 1);
+    EXPECT_EQ(Cursor().X, 4);
+    EXPECT_EQ(Cursor().Y, 1);
 }
 
 }  // namespace

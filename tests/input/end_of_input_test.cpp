@@ -6,34 +6,18 @@
 
 #include "conlib/console.hpp"
 #include "conlib/input.hpp"
+#include "support/console_support.hpp"
 #include "win.hpp"
 
 namespace conlib {
 namespace {
 
 using namespace win;
-
-HANDLE Input() {
-    return win::GetStdHandle(STD_INPUT_HANDLE);
-}
-
-std::string ReadCells(int x, int y, int count) {
-    std::string text(static_cast<std::size_t>(count), '\0');
-    DWORD read = 0;
-    win::ReadConsoleOutputCharacterA(win::GetStdHandle(STD_OUTPUT_HANDLE), text.data(),
-                                     static_cast<DWORD>(count),
-                                     COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}, &read);
-    text.resize(read);
-    return text;
-}
+using namespace test;
 
 class EndOfInputTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        EnsureConsole();
-        win::FlushConsoleInputBuffer(Input());
-        ConClearScreen();
-    }
+    void SetUp() override { ResetConsole(); }
 };
 
 TEST_F(EndOfInputTest, WaitCharReturnsNoKeyAndKeepsTheLastError) {
@@ -45,15 +29,7 @@ TEST_F(EndOfInputTest, WaitCharReturnsNoKeyAndKeepsTheLastError) {
 }
 
 TEST_F(EndOfInputTest, EventsThatAreNoKeyPressEndInNoKey) {
-    INPUT_RECORD shift{};
-    shift.EventType = KEY_EVENT;
-    shift.Event.KeyEvent.bKeyDown = TRUE;
-    shift.Event.KeyEvent.wRepeatCount = 1;
-    shift.Event.KeyEvent.wVirtualKeyCode = VK_SHIFT;
-    shift.Event.KeyEvent.wVirtualScanCode = 0x2A;
-    shift.Event.KeyEvent.dwControlKeyState = SHIFT_PRESSED;
-    DWORD written = 0;
-    ASSERT_TRUE(win::WriteConsoleInputA(Input(), &shift, 1, &written));
+    ASSERT_NO_FATAL_FAILURE(Inject({KeyRecord(true, VK_SHIFT, 0, 0x2A, SHIFT_PRESSED)}));
     const KeyCode key = KeyWaitChar();
     EXPECT_EQ(key.ch, 0);
     EXPECT_EQ(key.scan, 0);

@@ -10,39 +10,21 @@
 #include <vector>
 
 #include "conlib/console.hpp"
+#include "support/console_support.hpp"
 #include "win.hpp"
 
 namespace conlib {
 namespace {
 
 using namespace win;
-
-HANDLE Input() {
-    return win::GetStdHandle(STD_INPUT_HANDLE);
-}
-
-HANDLE Output() {
-    return win::GetStdHandle(STD_OUTPUT_HANDLE);
-}
-
-INPUT_RECORD KeyRecord(bool down, WORD vk, WORD scan, char ch, DWORD state, WORD repeat = 1) {
-    INPUT_RECORD record{};
-    record.EventType = KEY_EVENT;
-    record.Event.KeyEvent.bKeyDown = down ? TRUE : FALSE;
-    record.Event.KeyEvent.wRepeatCount = repeat;
-    record.Event.KeyEvent.wVirtualKeyCode = vk;
-    record.Event.KeyEvent.wVirtualScanCode = scan;
-    record.Event.KeyEvent.uChar.AsciiChar = ch;
-    record.Event.KeyEvent.dwControlKeyState = state;
-    return record;
-}
+using namespace test;
 
 INPUT_RECORD Down(WORD vk, WORD scan, char ch = 0, DWORD state = 0) {
-    return KeyRecord(true, vk, scan, ch, state);
+    return KeyRecord(true, vk, ch, scan, state);
 }
 
 INPUT_RECORD Up(WORD vk, WORD scan, char ch = 0, DWORD state = 0) {
-    return KeyRecord(false, vk, scan, ch, state);
+    return KeyRecord(false, vk, ch, scan, state);
 }
 
 INPUT_RECORD FocusRecord() {
@@ -71,13 +53,6 @@ const INPUT_RECORD LetterAUp = Up('A', 0x1E, 'a');
 const INPUT_RECORD LetterBDown = Down('B', 0x30, 'b');
 const INPUT_RECORD LetterBUp = Up('B', 0x30, 'b');
 
-void Inject(const std::vector<INPUT_RECORD>& records) {
-    DWORD written = 0;
-    ASSERT_TRUE(win::WriteConsoleInputA(Input(), records.data(), static_cast<DWORD>(records.size()),
-                                        &written));
-    ASSERT_EQ(written, records.size());
-}
-
 // True when no input event is pending: the count is 0, or the input has ended.
 bool QueueIsEmpty() {
     DWORD count = 0;
@@ -85,35 +60,10 @@ bool QueueIsEmpty() {
     return win::GetLastError() == ERROR_HANDLE_EOF;
 }
 
-DWORD InputMode() {
-    DWORD mode = 0;
-    win::GetConsoleMode(Input(), &mode);
-    return mode;
-}
-
-std::string ReadCells(int x, int y, int count) {
-    std::string text(static_cast<std::size_t>(count), '\0');
-    DWORD read = 0;
-    win::ReadConsoleOutputCharacterA(Output(), text.data(), static_cast<DWORD>(count),
-                                     COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}, &read);
-    text.resize(read);
-    return text;
-}
-
-COORD Cursor() {
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    win::GetConsoleScreenBufferInfo(Output(), &info);
-    return info.dwCursorPosition;
-}
-
 // Each test starts with an empty input queue and a blank screen.
 class KeysTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        EnsureConsole();
-        win::FlushConsoleInputBuffer(Input());
-        ConClearScreen();
-    }
+    void SetUp() override { ResetConsole(); }
 };
 
 // ---- KeyTranslate ----------------------------------------------------------------------------
@@ -299,7 +249,7 @@ TEST_F(KeysTest, ShiftHeldThenA) {
 }
 
 TEST_F(KeysTest, RepeatedPressYieldsOneKey) {
-    Inject({KeyRecord(true, 'A', 0x1E, 'a', 0, 5), KeyRecord(true, 'A', 0x1E, 'a', 0, 1)});
+    Inject({KeyRecord(true, 'A', 'a', 0x1E, 0, 5), KeyRecord(true, 'A', 'a', 0x1E, 0, 1)});
     EXPECT_TRUE(KeyPoll().available);
     EXPECT_FALSE(KeyPoll().available);
 }

@@ -10,6 +10,7 @@
 
 #include "conlib/console.hpp"
 #include "conlib/input.hpp"
+#include "support/console_support.hpp"
 #include "support/test_support.hpp"
 #include "win.hpp"
 
@@ -17,52 +18,12 @@ namespace conlib {
 namespace {
 
 using namespace win;
-
-HANDLE Input() {
-    return win::GetStdHandle(STD_INPUT_HANDLE);
-}
-
-void Type(const std::string& text) {
-    std::vector<INPUT_RECORD> records;
-    for (const char ch : text) {
-        INPUT_RECORD record{};
-        record.EventType = KEY_EVENT;
-        record.Event.KeyEvent.bKeyDown = TRUE;
-        record.Event.KeyEvent.wRepeatCount = 1;
-        record.Event.KeyEvent.wVirtualKeyCode = VK_PACKET;
-        record.Event.KeyEvent.uChar.AsciiChar = ch;
-        records.push_back(record);
-        record.Event.KeyEvent.bKeyDown = FALSE;
-        records.push_back(record);
-    }
-    DWORD written = 0;
-    ASSERT_TRUE(win::WriteConsoleInputA(Input(), records.data(), static_cast<DWORD>(records.size()),
-                                        &written));
-    ASSERT_EQ(written, records.size());
-}
-
-DWORD InputMode() {
-    DWORD mode = 0;
-    win::GetConsoleMode(Input(), &mode);
-    return mode;
-}
-
-std::string ReadCells(int x, int y, int count) {
-    std::string text(static_cast<std::size_t>(count), '\0');
-    DWORD read = 0;
-    win::ReadConsoleOutputCharacterA(win::GetStdHandle(STD_OUTPUT_HANDLE), text.data(),
-                                     static_cast<DWORD>(count),
-                                     COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}, &read);
-    text.resize(read);
-    return text;
-}
+using namespace test;
 
 class LineEndOfInputTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        EnsureConsole();
-        win::FlushConsoleInputBuffer(Input());
-        ConClearScreen();
+        ResetConsole();
         win::SetConsoleMode(Input(), UsualMode);
     }
 

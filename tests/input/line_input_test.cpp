@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "conlib/console.hpp"
 #include "files/transfer_count.hpp"
 #include "input/line_input.hpp"
+#include "support/console_support.hpp"
 #include "support/test_support.hpp"
 #include "win.hpp"
 
@@ -20,93 +20,7 @@ namespace conlib {
 namespace {
 
 using namespace win;
-
-HANDLE Input() {
-    return win::GetStdHandle(STD_INPUT_HANDLE);
-}
-
-INPUT_RECORD KeyRecord(bool down, WORD vk, char ch) {
-    INPUT_RECORD record{};
-    record.EventType = KEY_EVENT;
-    record.Event.KeyEvent.bKeyDown = down ? TRUE : FALSE;
-    record.Event.KeyEvent.wRepeatCount = 1;
-    record.Event.KeyEvent.wVirtualKeyCode = vk;
-    record.Event.KeyEvent.uChar.AsciiChar = ch;
-    return record;
-}
-
-// The virtual key that types `ch` on a US keyboard, for the characters the tests type.
-WORD KeyFor(char ch) {
-    if (ch >= 'a' && ch <= 'z') return static_cast<WORD>(ch - 'a' + 'A');
-    if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return static_cast<WORD>(ch);
-    switch (ch) {
-        case ' ':
-            return VK_SPACE;
-        case '\t':
-            return VK_TAB;
-        case '-':
-            return VK_OEM_MINUS;
-        case '+':
-            return VK_OEM_PLUS;
-        default:
-            return VK_PACKET;
-    }
-}
-
-void Inject(const std::vector<INPUT_RECORD>& records) {
-    DWORD written = 0;
-    ASSERT_TRUE(win::WriteConsoleInputA(Input(), records.data(), static_cast<DWORD>(records.size()),
-                                        &written));
-    ASSERT_EQ(written, records.size());
-}
-
-void Press(WORD vk, char ch) {
-    Inject({KeyRecord(true, vk, ch), KeyRecord(false, vk, ch)});
-}
-
-void Type(const std::string& text) {
-    for (const char ch : text)
-        Press(KeyFor(ch), ch);
-}
-
-void Enter() {
-    Press(VK_RETURN, '\r');
-}
-
-void Backspace() {
-    Press(VK_BACK, '\b');
-}
-
-void Escape() {
-    Press(VK_ESCAPE, '\x1b');
-}
-
-void TypeLine(const std::string& text) {
-    Type(text);
-    Enter();
-}
-
-DWORD InputMode() {
-    DWORD mode = 0;
-    win::GetConsoleMode(Input(), &mode);
-    return mode;
-}
-
-std::string ReadCells(int x, int y, int count) {
-    std::string text(static_cast<std::size_t>(count), '\0');
-    DWORD read = 0;
-    win::ReadConsoleOutputCharacterA(win::GetStdHandle(STD_OUTPUT_HANDLE), text.data(),
-                                     static_cast<DWORD>(count),
-                                     COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}, &read);
-    text.resize(read);
-    return text;
-}
-
-COORD Cursor() {
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    win::GetConsoleScreenBufferInfo(win::GetStdHandle(STD_OUTPUT_HANDLE), &info);
-    return info.dwCursorPosition;
-}
+using namespace test;
 
 // A line of `length` characters: the digits 0 to 9 over and over.
 std::string DigitRun(std::size_t length) {
@@ -121,9 +35,7 @@ std::string DigitRun(std::size_t length) {
 class LineInputTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        EnsureConsole();
-        win::FlushConsoleInputBuffer(Input());
-        ConClearScreen();
+        ResetConsole();
         savedMode_ = InputMode();
         win::SetConsoleMode(Input(), UsualMode);
     }
@@ -151,12 +63,8 @@ TEST_F(LineInputTest, LineIsEchoedAndHandedOverWithoutItsLineEnd) {
 }
 
 TEST_F(LineInputTest, BackspaceAndEscapeEditTheLine) {
-    Type("12x");
-    Backspace();
-    TypeLine("3");
-    Type("wrong");
-    Escape();
-    TypeLine("ok");
+    TypeLine("12x\b3");  // '\b' is Backspace, '\x1b' Escape
+    TypeLine("wrong\x1bok");
 
     char buffer[32];
     EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 3u);
@@ -175,7 +83,7 @@ TEST_F(LineInputTest, BackspaceAndEscapeEditTheLine) {
 }
 
 TEST_F(LineInputTest, EnterAloneGivesAnEmptyText) {
-    Enter();
+    TypeLine("");
     char buffer[8];
     std::memset(buffer, 'X', sizeof buffer);
     EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 0u);

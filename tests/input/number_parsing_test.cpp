@@ -8,34 +8,20 @@
 #include <string>
 
 #include "conlib/console.hpp"
+#include "support/console_support.hpp"
 #include "win.hpp"
 
 namespace conlib {
 namespace {
 
 using namespace win;
+using namespace test;
 
 // Stands for the length of the whole text in the tables.
 constexpr std::uint32_t Whole = 0xFFFFFFFFu;
 
 std::uint32_t LengthFor(const char* text, std::uint32_t length) {
     return length == Whole ? static_cast<std::uint32_t>(std::strlen(text)) : length;
-}
-
-std::string ReadCells(int x, int y, int count) {
-    std::string text(static_cast<std::size_t>(count), '\0');
-    DWORD read = 0;
-    win::ReadConsoleOutputCharacterA(win::GetStdHandle(STD_OUTPUT_HANDLE), text.data(),
-                                     static_cast<DWORD>(count),
-                                     COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}, &read);
-    text.resize(read);
-    return text;
-}
-
-COORD Cursor() {
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    win::GetConsoleScreenBufferInfo(win::GetStdHandle(STD_OUTPUT_HANDLE), &info);
-    return info.dwCursorPosition;
 }
 
 TEST(IsDecimalDigit, OnlyTheTenDigits) {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
+#include "support/console_support.hpp"
 #include "support/test_support.hpp"
 #include "win.hpp"
 
@@ -12,40 +12,7 @@ namespace conlib {
 namespace {
 
 using namespace win;
-
-HANDLE Input() {
-    return win::GetStdHandle(STD_INPUT_HANDLE);
-}
-HANDLE Output() {
-    return win::GetStdHandle(STD_OUTPUT_HANDLE);
-}
-
-INPUT_RECORD Key(bool down, WORD vk, char ch) {
-    INPUT_RECORD record{};
-    record.EventType = KEY_EVENT;
-    record.Event.KeyEvent.bKeyDown = down ? TRUE : FALSE;
-    record.Event.KeyEvent.wRepeatCount = 1;
-    record.Event.KeyEvent.wVirtualKeyCode = vk;
-    record.Event.KeyEvent.uChar.AsciiChar = ch;
-    return record;
-}
-
-// Types `text` as key presses; '\r' is Enter, '\b' Backspace, '\x1b' Escape.
-void Type(const std::string& text) {
-    std::vector<INPUT_RECORD> records;
-    for (const char ch : text) {
-        WORD vk = static_cast<WORD>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
-        if (ch == '\r') vk = VK_RETURN;
-        if (ch == '\b') vk = VK_BACK;
-        if (ch == '\x1b') vk = VK_ESCAPE;
-        records.push_back(Key(true, vk, ch));
-        records.push_back(Key(false, vk, ch));
-    }
-    DWORD written = 0;
-    ASSERT_TRUE(win::WriteConsoleInputA(Input(), records.data(), static_cast<DWORD>(records.size()),
-                                        &written));
-    ASSERT_EQ(written, records.size());
-}
+using namespace test;
 
 std::string Read(DWORD count) {
     std::string text(count, '\0');
@@ -55,24 +22,13 @@ std::string Read(DWORD count) {
     return text;
 }
 
-std::string Cells(SHORT y, DWORD count) {
-    std::string text(count, '\0');
-    DWORD read = 0;
-    win::ReadConsoleOutputCharacterA(Output(), text.data(), count, COORD{0, y}, &read);
-    return text;
-}
-
 class ConsoleInputTest : public ::testing::Test {
   protected:
     void SetUp() override {
         win::FlushConsoleInputBuffer(Input());
         win::SetConsoleMode(Input(),
                             ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
-        const std::string blanks(80, ' ');
-        DWORD written = 0;
-        for (SHORT y = 0; y < 5; ++y) {
-            win::WriteConsoleOutputCharacterA(Output(), blanks.data(), 80, COORD{0, y}, &written);
-        }
+        FillCells(' ');
         win::SetConsoleCursorPosition(Output(), COORD{0, 0});
     }
 };
@@ -105,11 +61,9 @@ TEST_F(ConsoleInputTest, FlushDiscardsEverythingPending) {
 TEST_F(ConsoleInputTest, LineReadEchoesEditsAndEndsWithCrLf) {
     Type("helo\bp\r");
     EXPECT_EQ(Read(100), "help\r\n");
-    EXPECT_EQ(Cells(0, 6), "help  ");  // the erased o is blanked on the screen
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    win::GetConsoleScreenBufferInfo(Output(), &info);
-    EXPECT_EQ(info.dwCursorPosition.X, 0);  // Enter moved the cursor to the next line
-    EXPECT_EQ(info.dwCursorPosition.Y, 1);
+    EXPECT_EQ(ReadCells(0, 0, 6), "help  ");  // the erased o is blanked on the screen
+    EXPECT_EQ(Cursor().X, 0);                 // Enter moved the cursor to the next line
+    EXPECT_EQ(Cursor().Y, 1);
 }
 
 TEST_F(ConsoleInputTest, EscapeClearsTheLineTyped) {
@@ -121,7 +75,7 @@ TEST_F(ConsoleInputTest, EscapeClearsTheLineTyped) {
         return;
     }
     EXPECT_EQ(Read(100), "right\r\n");
-    EXPECT_EQ(Cells(0, 7), "right  ");
+    EXPECT_EQ(ReadCells(0, 0, 7), "right  ");
 }
 
 struct EchoCase {
@@ -157,12 +111,8 @@ TEST_F(ConsoleInputTest, LineReadEchoOfControlCharactersAndWrappedLines) {
         win::SetConsoleCursorPosition(Output(), COORD{c.x, 1});
         Type(c.typed);
         EXPECT_EQ(Read(100), c.read);
-        std::string cells(c.cells.size(), '\0');
-        DWORD read = 0;
-        const SHORT x = c.row == 1 ? c.x : SHORT{0};
-        win::ReadConsoleOutputCharacterA(Output(), cells.data(), static_cast<DWORD>(cells.size()),
-                                         COORD{x, c.row}, &read);
-        EXPECT_EQ(cells, c.cells);
+        const int x = c.row == 1 ? c.x : 0;
+        EXPECT_EQ(ReadCells(x, c.row, static_cast<int>(c.cells.size())), c.cells);
     }
 }
 
@@ -179,7 +129,7 @@ TEST_F(ConsoleInputTest, WithoutLineInputCharactersComeAsTyped) {
     Type("xyz");
     EXPECT_EQ(Read(2), "xy");
     EXPECT_EQ(Read(5), "z");
-    EXPECT_EQ(Cells(0, 3), "   ");  // no echo without line input
+    EXPECT_EQ(ReadCells(0, 0, 3), "   ");  // no echo without line input
 }
 
 TEST_F(ConsoleInputTest, ModeIsKept) {

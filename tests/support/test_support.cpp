@@ -1,3 +1,5 @@
+// The test helpers on POSIX: scratch folders made by mkdtemp, child processes with their
+// standard input and output on pipes.
 #include "support/test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -6,8 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -26,27 +26,6 @@ TempDir::TempDir() {
     path_ = pattern;
 }
 
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-bool FileExists(const std::string& path) {
-    return fs::exists(path);
-}
-
 namespace {
 
 void WriteAll(int fd, const std::string& bytes) {
@@ -57,6 +36,23 @@ void WriteAll(int fd, const std::string& bytes) {
         if (n <= 0) return;
         done += static_cast<std::size_t>(n);
     }
+}
+
+// In a forked child: runs `command` (program path first) in place of the child.
+[[noreturn]] void Exec(const std::vector<std::string>& command) {
+    std::vector<char*> argv;
+    for (const std::string& arg : command)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+// The exit code of a process that ended with `status`: 128 + the signal that ended it.
+int ExitCodeOf(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
 }
 
 }  // namespace
@@ -80,12 +76,7 @@ ProcessResult RunProcess(const std::vector<std::string>& command, const ProcessO
             const auto eq = entry.find('=');
             setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
         }
-        std::vector<char*> argv;
-        for (const std::string& arg : command)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        Exec(command);
     }
 
     close(toChild[0]);
@@ -109,8 +100,7 @@ ProcessResult RunProcess(const std::vector<std::string>& command, const ProcessO
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.exitCode = 128 + WTERMSIG(status);
+    result.exitCode = ExitCodeOf(status);
     return result;
 }
 
@@ -129,12 +119,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& command) {
         // dup2 clears close-on-exec on the copies, so only these two reach the program.
         dup2(toChild[0], STDIN_FILENO);
         dup2(fromChild[1], STDOUT_FILENO);
-        std::vector<char*> argv;
-        for (const std::string& arg : command)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        Exec(command);
     }
     close(toChild[0]);
     close(fromChild[1]);
@@ -150,12 +135,7 @@ ChildProcess::~ChildProcess() {
 
 std::string ChildProcess::ReadLine(int timeoutMs) {
     for (;;) {
-        const auto end = pending_.find('\n');
-        if (end != std::string::npos) {
-            std::string line = pending_.substr(0, end);
-            pending_.erase(0, end + 1);
-            return line;
-        }
+        if (std::optional<std::string> line = TakeLine()) return *line;
         if (output_ < 0) return {};
         pollfd ready{output_, POLLIN, 0};
         const int polled = poll(&ready, 1, timeoutMs);
@@ -193,8 +173,7 @@ int ChildProcess::Finish() {
     }
     pid_ = -1;
     if (done < 0) return exitCode_;
-    if (WIFEXITED(status)) exitCode_ = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) exitCode_ = 128 + WTERMSIG(status);
+    exitCode_ = ExitCodeOf(status);
     return exitCode_;
 }
 

@@ -1,6 +1,7 @@
 // Helpers shared by the tests: scratch folders, whole-file reads and writes, child processes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ class ChildProcess {
     int Finish();
 
   private:
+    // The first whole line of pending_, taken out of it without its line feed.
+    std::optional<std::string> TakeLine();
+
     int pid_ = -1;
     int input_ = -1;
     int output_ = -1;

@@ -7,8 +7,6 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -180,27 +178,6 @@ TempDir::TempDir() {
     throw std::runtime_error("cannot create a scratch folder");
 }
 
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-bool FileExists(const std::string& path) {
-    return fs::exists(path);
-}
-
 ProcessResult RunProcess(const std::vector<std::string>& command, const ProcessOptions& options) {
     Pipes pipes = MakePipes(options.input.size());
     const std::string environment = EnvironmentBlock(options.environment);
@@ -242,12 +219,7 @@ ChildProcess::~ChildProcess() {
 std::string ChildProcess::ReadLine(int timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
     for (;;) {
-        const auto end = pending_.find('\n');
-        if (end != std::string::npos) {
-            std::string line = pending_.substr(0, end);
-            pending_.erase(0, end + 1);
-            return line;
-        }
+        if (std::optional<std::string> line = TakeLine()) return *line;
         if (output_ < 0) return {};
         DWORD available = 0;
         if (!PeekNamedPipe(HandleOf(output_), nullptr, 0, nullptr, &available, nullptr)) {
