@@ -228,6 +228,18 @@ void Store(LPDWORD place, std::size_t value) {
     if (place != nullptr) *place = static_cast<DWORD>(value);
 }
 
+// The cell calls: `cells` reads or writes the buffer and returns the number of cells it
+// covered (none from a start outside the buffer, which is no failure); a write is then shown.
+template <class CellWork>
+BOOL CellCall(HANDLE handle, LPDWORD count, bool writes, CellWork cells) {
+    Store(count, 0);
+    ConsoleHost* host = OutputHost(handle);
+    if (host == nullptr) return FALSE;
+    Store(count, cells(host->Screen()));
+    if (writes) host->Show();
+    return TRUE;
+}
+
 }  // namespace
 
 BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfCharsToWrite,
@@ -286,51 +298,32 @@ BOOL SetConsoleScreenBufferSize(HANDLE hConsoleOutput, COORD dwSize) {
     return TRUE;
 }
 
-// The cell calls: from a start outside the buffer they write or read nothing, and succeed.
 BOOL WriteConsoleOutputCharacterA(HANDLE hConsoleOutput, LPCSTR lpCharacter, DWORD nLength,
                                   COORD dwWriteCoord, LPDWORD lpNumberOfCharsWritten) {
-    Store(lpNumberOfCharsWritten, 0);
-    ConsoleHost* host = OutputHost(hConsoleOutput);
-    if (host == nullptr) return FALSE;
-    posix::ScreenBuffer& screen = host->Screen();
-    Store(lpNumberOfCharsWritten,
-          screen.WriteCharacters(lpCharacter, nLength, dwWriteCoord.X, dwWriteCoord.Y));
-    host->Show();
-    return TRUE;
+    return CellCall(hConsoleOutput, lpNumberOfCharsWritten, true, [&](posix::ScreenBuffer& s) {
+        return s.WriteCharacters(lpCharacter, nLength, dwWriteCoord.X, dwWriteCoord.Y);
+    });
 }
 
 BOOL WriteConsoleOutputAttribute(HANDLE hConsoleOutput, const WORD* lpAttribute, DWORD nLength,
                                  COORD dwWriteCoord, LPDWORD lpNumberOfAttrsWritten) {
-    Store(lpNumberOfAttrsWritten, 0);
-    ConsoleHost* host = OutputHost(hConsoleOutput);
-    if (host == nullptr) return FALSE;
-    posix::ScreenBuffer& screen = host->Screen();
-    Store(lpNumberOfAttrsWritten,
-          screen.WriteAttributes(lpAttribute, nLength, dwWriteCoord.X, dwWriteCoord.Y));
-    host->Show();
-    return TRUE;
+    return CellCall(hConsoleOutput, lpNumberOfAttrsWritten, true, [&](posix::ScreenBuffer& s) {
+        return s.WriteAttributes(lpAttribute, nLength, dwWriteCoord.X, dwWriteCoord.Y);
+    });
 }
 
 BOOL ReadConsoleOutputCharacterA(HANDLE hConsoleOutput, LPSTR lpCharacter, DWORD nLength,
                                  COORD dwReadCoord, LPDWORD lpNumberOfCharsRead) {
-    Store(lpNumberOfCharsRead, 0);
-    ConsoleHost* host = OutputHost(hConsoleOutput);
-    if (host == nullptr) return FALSE;
-    const posix::ScreenBuffer& screen = host->Screen();
-    Store(lpNumberOfCharsRead,
-          screen.ReadCharacters(lpCharacter, nLength, dwReadCoord.X, dwReadCoord.Y));
-    return TRUE;
+    return CellCall(hConsoleOutput, lpNumberOfCharsRead, false, [&](posix::ScreenBuffer& s) {
+        return s.ReadCharacters(lpCharacter, nLength, dwReadCoord.X, dwReadCoord.Y);
+    });
 }
 
 BOOL ReadConsoleOutputAttribute(HANDLE hConsoleOutput, WORD* lpAttribute, DWORD nLength,
                                 COORD dwReadCoord, LPDWORD lpNumberOfAttrsRead) {
-    Store(lpNumberOfAttrsRead, 0);
-    ConsoleHost* host = OutputHost(hConsoleOutput);
-    if (host == nullptr) return FALSE;
-    const posix::ScreenBuffer& screen = host->Screen();
-    Store(lpNumberOfAttrsRead,
-          screen.ReadAttributes(lpAttribute, nLength, dwReadCoord.X, dwReadCoord.Y));
-    return TRUE;
+    return CellCall(hConsoleOutput, lpNumberOfAttrsRead, false, [&](posix::ScreenBuffer& s) {
+        return s.ReadAttributes(lpAttribute, nLength, dwReadCoord.X, dwReadCoord.Y);
+    });
 }
 
 }  // namespace conlib::win
