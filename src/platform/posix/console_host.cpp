@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -182,20 +181,8 @@ void ConsoleHost::Show() {
 }
 
 void ConsoleHost::WriteOut(const char* bytes, std::size_t length) {
-    while (length > 0) {
-        const ssize_t n = write(STDOUT_FILENO, bytes, length);
-        if (n > 0) {
-            bytes += n;
-            length -= static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd out{STDOUT_FILENO, POLLOUT, 0};
-            poll(&out, 1, -1);
-        } else {
-            return;  // the terminal is gone: what is left is lost, as a failed write loses it
-        }
-    }
+    // A terminal that is gone loses what is left, as a failed console write loses its text.
+    WriteAll(STDOUT_FILENO, bytes, length);
 }
 
 void ConsoleHost::FinishAtExit() {

@@ -130,13 +130,7 @@ class ConsoleInput final : public platform::InputQueue {
         if (host.mode() != ConsoleHost::Mode::Plain) {
             host.Write(text, length);
         } else if (isatty(STDERR_FILENO)) {
-            while (length > 0) {
-                const ssize_t n = write(STDERR_FILENO, text, length);
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) return;
-                text += n;
-                length -= static_cast<std::size_t>(n);
-            }
+            WriteAll(STDERR_FILENO, text, length);
         }
     }
 

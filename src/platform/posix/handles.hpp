@@ -6,6 +6,7 @@
 #pragma once
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 
 #include "win.hpp"
@@ -45,5 +46,9 @@ inline int DescriptorFromHandle(win::HANDLE handle) {
 
 // Sets the calling thread's last error code to errno's current value.
 void SetLastErrorFromErrno();
+
+// Writes all `length` bytes to `fd`, waiting while it is not ready; stops early, losing the
+// rest, when the descriptor fails (a terminal that is gone). Safe in a signal handler.
+void WriteAll(int fd, const char* bytes, std::size_t length);
 
 }  // namespace conlib::posix

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <poll.h>
 #include <unistd.h>
 
 #include "handles.hpp"
@@ -66,6 +67,23 @@ namespace conlib::posix {
 
 void SetLastErrorFromErrno() {
     win::SetLastError(static_cast<win::DWORD>(errno));
+}
+
+void WriteAll(int fd, const char* bytes, std::size_t length) {
+    while (length > 0) {
+        const ssize_t n = write(fd, bytes, length);
+        if (n > 0) {
+            bytes += n;
+            length -= static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd out{fd, POLLOUT, 0};
+            poll(&out, 1, -1);
+        } else {
+            return;
+        }
+    }
 }
 
 }  // namespace conlib::posix

@@ -7,6 +7,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "handles.hpp"
+
 namespace conlib::posix::terminal {
 
 namespace {
@@ -51,22 +53,12 @@ void Apply(const termios& settings) {
     }
 }
 
-void WriteRaw(const char* text, std::size_t length) {
-    while (length > 0) {
-        const ssize_t n = write(STDOUT_FILENO, text, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        text += n;
-        length -= static_cast<std::size_t>(n);
-    }
-}
-
 void Restore() {
     Apply(Original);
     if (Drawn != 0) {
         // Default colours, and the shell's prompt on a line of its own.
         static constexpr char Reset[] = "\x1b[0m\r\n";
-        WriteRaw(Reset, sizeof Reset - 1);
+        WriteAll(STDOUT_FILENO, Reset, sizeof Reset - 1);
     }
 }
 
