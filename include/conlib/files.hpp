@@ -36,8 +36,8 @@ bool FileClose(FileHandle file);
 
 // Writes "Error ", the calling thread's last error code in decimal, ": " and the system's
 // text for that code (which ends with the system's own line break). The code is fetched
-// before anything is written. When the system has no text for the code, "\r\n" stands in
-// for it, so the output still ends its line.
+// before anything is written. When the system has no text for the code, "Unknown error ", the
+// code and a line break stand in for it.
 void ConWriteSystemError();
 
 }  // namespace conlib

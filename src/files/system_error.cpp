@@ -17,7 +17,7 @@ char* SystemErrorText = nullptr;
 
 constexpr char ErrorPrefixText[] = "Error ";
 constexpr char ErrorSeparatorText[] = ": ";
-constexpr char LineBreakText[] = "\r\n";
+constexpr char UnknownErrorText[] = "Unknown error ";
 
 }  // namespace
 
@@ -34,8 +34,11 @@ void ConWriteSystemError() {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, SystemErrorCode, 0, reinterpret_cast<LPSTR>(&SystemErrorText), 0, nullptr);
     if (length == 0 || SystemErrorText == nullptr) {
-        // No text was delivered: nothing to write or release. The line still ends.
-        ConWriteText(LineBreakText);
+        // No text was delivered, so there is nothing to write or release: a text of our own
+        // stands in for it, and ends the line as the system's texts do.
+        ConWriteText(UnknownErrorText);
+        ConWriteUnsigned(static_cast<std::uint32_t>(SystemErrorCode));
+        ConNewLine();
         return;
     }
     ConWriteText(SystemErrorText);

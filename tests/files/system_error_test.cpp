@@ -47,7 +47,8 @@ std::optional<std::string> SystemText(DWORD code) {
 
 // The line ConWriteSystemError should leave for `code`: the system's text when it has one.
 std::string ExpectedLine(DWORD code) {
-    return "Error " + std::to_string(code) + ": " + SystemText(code).value_or("");
+    return "Error " + std::to_string(code) + ": " +
+           SystemText(code).value_or("Unknown error " + std::to_string(code));
 }
 
 TEST(SystemError, ExplainsAFailedOpenOfAMissingFile) {
@@ -67,9 +68,9 @@ TEST(SystemError, ExplainsAFailedOpenOfAMissingFile) {
     EXPECT_EQ(Cursor().Y, 1);
 }
 
-TEST(SystemError, WritesTheCodeSetBeforeTheCallWithItsTextOrALineBreak) {
-    // 0: success has a text too. The largest code has no text on any system: only the
-    // line break follows the code.
+TEST(SystemError, WritesTheCodeSetBeforeTheCallWithItsTextOrAStandIn) {
+    // 0: success has a text too. The two large codes have no text on any system: a text of
+    // the library's own names the code and ends the line.
     const DWORD codes[] = {0, 2, 5, 13, 0x20000000, 0xFFFFFFFF};
     for (const DWORD code : codes) {
         SCOPED_TRACE(code);
@@ -83,7 +84,12 @@ TEST(SystemError, WritesTheCodeSetBeforeTheCallWithItsTextOrALineBreak) {
         EXPECT_EQ(Cursor().X, 0);
         EXPECT_EQ(Cursor().Y, 1);
     }
+    EXPECT_FALSE(SystemText(0x20000000).has_value());
     EXPECT_FALSE(SystemText(0xFFFFFFFF).has_value());
+    ConClearScreen();
+    win::SetLastError(0xFFFFFFFF);
+    ConWriteSystemError();
+    EXPECT_EQ(ReadRow(0), PadToRow("Error 4294967295: Unknown error 4294967295"));
 }
 
 TEST(SystemError, TwoExplanationsFollowEachOtherLineByLine) {

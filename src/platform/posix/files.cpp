@@ -78,6 +78,17 @@ HANDLE AbandonOpen(int fd, int code) {
     return result;
 }
 
+// Whether the C library has a message of its own for `code`.
+bool HasErrorText(int code) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 32))
+    return strerrordesc_np(code) != nullptr;
+#else
+    // Without a way to ask, every number counts as known, and its text is what strerror says.
+    static_cast<void>(code);
+    return true;
+#endif
+}
+
 constexpr char MessageLineEnd[] = "\r\n";
 constexpr std::size_t MessageLineEndLength = sizeof MessageLineEnd - 1;
 
@@ -200,6 +211,9 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID /*lpSource*/, DWORD dwMessageId, DWO
     if ((dwFlags & ~FORMAT_MESSAGE_IGNORE_INSERTS) != Served) return FailWith(EINVAL, DWORD{0});
     if (dwMessageId > static_cast<DWORD>(INT_MAX)) return FailWith(EINVAL, DWORD{0});
 
+    // A number the C library has no message for gets no text, as on Windows: the library's
+    // "Unknown error N" is not the system's text for anything.
+    if (!HasErrorText(static_cast<int>(dwMessageId))) return FailWith(EINVAL, DWORD{0});
     char scratch[256];
     const char* text =
         ErrorTextOf(strerror_r(static_cast<int>(dwMessageId), scratch, sizeof scratch), scratch);
