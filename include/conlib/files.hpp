@@ -1,4 +1,4 @@
-// conlib: file access and the system's error text.
+// conlib: file access, the system's error text and the command-line tail.
 #pragma once
 
 #include <cstdint>
@@ -39,5 +39,19 @@ bool FileClose(FileHandle file);
 // before anything is written. When the system has no text for the code, "Unknown error ", the
 // code and a line break stand in for it.
 void ConWriteSystemError();
+
+// Copies the part of the process's command line that follows the program name into `buffer`,
+// which holds `capacity` bytes. The program name ends at its first blank, or just after the
+// closing quote of a quoted stretch within it, and the tail starts there. Returns true when a
+// tail of at least one character was copied with its terminator; false, with the empty text in
+// the buffer (when `capacity` is at least 1), when there is no tail, when a quote in the
+// program name is never closed, or when the tail and its terminator do not fit. Nothing is
+// written beyond `capacity` bytes.
+bool GetArgumentTail(char* buffer, std::uint32_t capacity);
+
+// Steps over a quoted stretch: `position` lies just after an opening double quote; returns the
+// position just after the next double quote, or the position of the terminating zero byte when
+// the text ends before one.
+const char* SkipQuotedText(const char* position);
 
 }  // namespace conlib

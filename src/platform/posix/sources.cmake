@@ -7,6 +7,7 @@ target_sources(conlib PRIVATE
   platform/posix/terminal.cpp
   platform/posix/files.cpp
   platform/posix/process.cpp
+  platform/posix/command_line.cpp
   platform/posix/time.cpp
 )
 

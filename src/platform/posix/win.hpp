@@ -256,6 +256,9 @@ BOOL CloseHandle(HANDLE hObject);
 DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);
 [[noreturn]] void ExitProcess(UINT uExitCode);
+// The process's command line as Windows shows it: the program name and the arguments joined by
+// blanks, each that is empty or holds a blank or a tab in double quotes.
+LPSTR GetCommandLineA();
 
 // Console output.
 BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfCharsToWrite,

@@ -54,6 +54,7 @@ using ::ExitProcess;
 using ::GetLastError;
 using ::GetStdHandle;
 using ::SetLastError;
+using ::GetCommandLineA;
 
 // Console output. A write to a standard output that is a file or a pipe writes the bytes.
 BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfCharsToWrite,

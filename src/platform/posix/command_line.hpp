@@ -1,0 +1,14 @@
+// The command line that Windows would show for a program started with these arguments.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace conlib::posix {
+
+// `arguments` (the program name first) joined by single blanks; each that is empty or holds a
+// blank or a tab is put in double quotes, embedded quotes are escaped with a backslash and
+// backslashes are doubled where a quote follows them.
+std::string CommandLineOf(const std::vector<std::string>& arguments);
+
+}  // namespace conlib::posix

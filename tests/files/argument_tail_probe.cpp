@@ -1,0 +1,36 @@
+// Test helper: reports what GetArgumentTail finds in its own command line.
+//
+//   CONLIB_TAIL_CAPACITY=N conlib_argument_tail_probe [ARGUMENTS...]
+//
+// Calls GetArgumentTail with a buffer of N bytes (default 4096) that holds "stale" before the
+// call, and prints "ok[TAIL]" or "failed[BUFFER]" on one line, then the whole command line in
+// brackets on a second line.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "conlib/files.hpp"
+#include "win.hpp"
+
+int main() {
+#ifdef _WIN32
+    // The lines go out as written: no carriage return added before each line feed.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    std::uint32_t capacity = 4096;
+    if (const char* setting = std::getenv("CONLIB_TAIL_CAPACITY")) {
+        capacity = static_cast<std::uint32_t>(std::strtoul(setting, nullptr, 10));
+    }
+    std::vector<char> buffer(capacity + 1, '\0');
+    std::strncpy(buffer.data(), "stale", buffer.size() - 1);
+    const bool ok = conlib::GetArgumentTail(buffer.data(), capacity);
+    std::printf("%s[%s]\n[%s]\n", ok ? "ok" : "failed", buffer.data(),
+                conlib::win::GetCommandLineA());
+    return 0;
+}

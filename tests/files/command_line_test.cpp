@@ -1,0 +1,180 @@
+// The command-line tail: the scan over chosen command lines, and a child process's own tail.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "conlib/files.hpp"
+#include "files/command_line.hpp"
+#include "support/test_support.hpp"
+#ifndef _WIN32
+#include "command_line.hpp"
+#endif
+
+namespace conlib {
+namespace {
+
+struct TailCase {
+    const char* commandLine;
+    bool ok;
+    const char* tail;  // what the buffer holds afterwards
+};
+
+// Runs the scan with a buffer that is `capacity` bytes of a larger guarded area, filled with
+// 'x' beforehand so that a missing terminator or a write past the capacity shows.
+struct TailRun {
+    bool ok;
+    std::string buffer;  // up to its terminator
+    bool guardIntact;
+};
+
+TailRun RunTail(const char* commandLine, std::uint32_t capacity) {
+    std::vector<char> area(capacity + 16, 'x');
+    const bool ok = CopyArgumentTail(commandLine, area.data(), capacity);
+    const bool guardIntact =
+        std::all_of(area.begin() + capacity, area.end(), [](char ch) { return ch == 'x'; });
+    const auto end = std::find(area.begin(), area.begin() + capacity, '\0');
+    return {ok, std::string(area.begin(), end), guardIntact};
+}
+
+TEST(ArgumentTail, FindsTheTailAfterTheProgramName) {
+    const TailCase cases[] = {
+        {"prog a b", true, "a b"},
+        {"prog  a", true, " a"},
+        {"\"C:\\dir\\prog.exe\" a b", true, " a b"},
+        {"ab\"c d\"e f", true, "e f"},
+        {"\"a b.exe\"x", true, "x"},
+        {"prog\tx y", true, "y"},
+        {"prog", false, ""},
+        {"prog ", false, ""},
+        {"prog  ", true, " "},
+        {"prog x", true, "x"},
+        {"\"a b.exe\"", false, ""},
+        {"\"a b.exe\" x", true, " x"},
+        {"\"a\"  b", true, "  b"},
+        {"", false, ""},
+        {" x", true, "x"},
+        {"\"\"", false, ""},
+        {"\"\" rest", true, " rest"},
+        // A quote that is never closed ends at the end of the line: no tail.
+        {"\"prog a b", false, ""},
+        {"pr\"og a b", false, ""},
+    };
+    for (const TailCase& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        const TailRun run = RunTail(c.commandLine, 64);
+        EXPECT_EQ(run.ok, c.ok);
+        EXPECT_EQ(run.buffer, c.tail);
+        EXPECT_TRUE(run.guardIntact);
+    }
+}
+
+TEST(ArgumentTail, ATailThatDoesNotFitIsRefusedAndNothingPastTheCapacityIsWritten) {
+    // "abc" needs 4 bytes with its terminator.
+    struct {
+        std::uint32_t capacity;
+        bool ok;
+        const char* buffer;
+    } const cases[] = {{5, true, "abc"}, {4, true, "abc"}, {3, false, ""}, {1, false, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.capacity);
+        const TailRun run = RunTail("prog abc", c.capacity);
+        EXPECT_EQ(run.ok, c.ok);
+        EXPECT_EQ(run.buffer, c.buffer);
+        EXPECT_TRUE(run.guardIntact);
+    }
+
+    // No room even for the empty text: nothing is written at all.
+    char untouched[2] = {'x', 'x'};
+    EXPECT_FALSE(CopyArgumentTail("prog abc", untouched, 0));
+    EXPECT_EQ(untouched[0], 'x');
+}
+
+TEST(ArgumentTail, AFailureLeavesTheEmptyTextInAFilledBuffer) {
+    char buffer[16] = "previous text";
+    EXPECT_FALSE(CopyArgumentTail("prog", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "");
+}
+
+TEST(SkipQuotedText, StopsJustAfterTheClosingQuoteOrOnTheTerminator) {
+    const char closed[] = "a b\" rest";
+    EXPECT_EQ(SkipQuotedText(closed), closed + 4);
+    const char empty[] = "\"x";
+    EXPECT_EQ(SkipQuotedText(empty), empty + 1);
+    const char unclosed[] = "a b";
+    EXPECT_EQ(SkipQuotedText(unclosed), unclosed + 3);
+    const char atEnd[] = "";
+    EXPECT_EQ(SkipQuotedText(atEnd), atEnd);
+}
+
+// The probe's two lines: what GetArgumentTail reported, and its whole command line.
+struct ProbeReport {
+    std::string tail;
+    std::string commandLine;
+};
+
+ProbeReport RunProbe(const std::vector<std::string>& arguments, std::uint32_t capacity = 4096) {
+    std::vector<std::string> command{CONLIB_ARGUMENT_TAIL_PROBE_PATH};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const test::ProcessResult result = test::RunProcess(
+        command,
+        test::ProcessOptions{"", {"CONLIB_TAIL_CAPACITY=" + std::to_string(capacity)}, ""});
+    EXPECT_EQ(result.exitCode, 0);
+    const auto lineEnd = result.output.find('\n');
+    if (lineEnd == std::string::npos) return {result.output, ""};
+    std::string second = result.output.substr(lineEnd + 1);
+    if (!second.empty() && second.back() == '\n') second.pop_back();
+    return {result.output.substr(0, lineEnd), second};
+}
+
+TEST(ArgumentTail, AProcessSeesTheArgumentsItWasStartedWith) {
+    EXPECT_EQ(RunProbe({}).tail, "failed[]");
+    EXPECT_EQ(RunProbe({"one"}).tail, "ok[one]");
+    EXPECT_EQ(RunProbe({"one", "two  three"}).tail, "ok[one \"two  three\"]");
+    EXPECT_EQ(RunProbe({""}).tail, "ok[\"\"]");
+    // The tail "one two" and its terminator need 8 bytes.
+    EXPECT_EQ(RunProbe({"one", "two"}, 8).tail, "ok[one two]");
+    EXPECT_EQ(RunProbe({"one", "two"}, 7).tail, "failed[]");
+}
+
+#ifndef _WIN32
+// Our POSIX layer builds the command line that Windows would show from the process's
+// arguments, quoted so that the Windows rules read them back unchanged.
+TEST(CommandLine, JoinsTheArgumentsAsWindowsWouldShowThem) {
+    struct {
+        std::vector<std::string> arguments;
+        const char* line;
+    } const cases[] = {
+        {{"prog"}, "prog"},
+        {{"prog", "a", "b"}, "prog a b"},
+        {{"prog", "a b"}, "prog \"a b\""},
+        {{"prog", ""}, "prog \"\""},
+        {{"prog", "tab\there"}, "prog \"tab\there\""},
+        {{"my prog", "x"}, "\"my prog\" x"},
+        {{"prog", "a\"b"}, "prog a\\\"b"},
+        {{"prog", "say \"hi\""}, "prog \"say \\\"hi\\\"\""},
+        {{"prog", "C:\\dir\\"}, "prog C:\\dir\\"},
+        {{"prog", "C:\\my dir\\"}, "prog \"C:\\my dir\\\\\""},
+        {{"prog", "a\\\"b"}, "prog a\\\\\\\"b"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(posix::CommandLineOf(c.arguments), c.line);
+    }
+}
+
+TEST(CommandLine, AProcessSeesItsOwnArgumentsQuoted) {
+    const std::vector<std::string> arguments{"a b", "", "x\"y", "tab\t", "end\\"};
+    std::vector<std::string> all{CONLIB_ARGUMENT_TAIL_PROBE_PATH};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    const ProbeReport report = RunProbe(arguments);
+    EXPECT_EQ(report.commandLine, "[" + posix::CommandLineOf(all) + "]");
+    EXPECT_EQ(report.tail, "ok[\"a b\" \"\" x\\\"y \"tab\t\" end\\]");
+}
+#endif
+
+}  // namespace
+}  // namespace conlib
