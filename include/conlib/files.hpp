@@ -1,4 +1,4 @@
-// conlib: file access, the system's error text and the command-line tail.
+// conlib: file access, the system's error text, message boxes and the command-line tail.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +39,15 @@ bool FileClose(FileHandle file);
 // before anything is written. When the system has no text for the code, "Unknown error ", the
 // code and a line break stand in for it.
 void ConWriteSystemError();
+
+// Shows a modal message box with `text`, titled `caption` (one blank when it is null), and an
+// OK button; returns when the user has dismissed it.
+void ShowNotice(const char* text, const char* caption = nullptr);
+
+// Shows a modal message box with `text`, titled `caption` (one blank when it is null), a
+// question mark and the buttons Yes and No. Returns 6 when the user chose Yes, 7 for No, and 0
+// when no box could be shown or no answer came.
+int AskYesNo(const char* text, const char* caption = nullptr);
 
 // Copies the part of the process's command line that follows the program name into `buffer`,
 // which holds `capacity` bytes. The program name ends at its first blank, or just after the

@@ -8,6 +8,7 @@ target_sources(conlib PRIVATE
   platform/posix/files.cpp
   platform/posix/process.cpp
   platform/posix/command_line.cpp
+  platform/posix/message_box.cpp
   platform/posix/time.cpp
 )
 

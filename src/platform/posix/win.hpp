@@ -250,6 +250,18 @@ inline constexpr WORD VK_OEM_6 = 0xDD;       // ] and }
 inline constexpr WORD VK_OEM_7 = 0xDE;       // ' and "
 inline constexpr WORD VK_PACKET = 0xE7;      // a character that comes from no key
 
+// Message boxes: buttons, icon and answers.
+using HWND = void*;
+inline constexpr UINT MB_OK = 0x00000000;
+inline constexpr UINT MB_OKCANCEL = 0x00000001;
+inline constexpr UINT MB_YESNOCANCEL = 0x00000003;
+inline constexpr UINT MB_YESNO = 0x00000004;
+inline constexpr UINT MB_ICONQUESTION = 0x00000020;
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
 // Process and handles.
 HANDLE GetStdHandle(DWORD nStdHandle);
 BOOL CloseHandle(HANDLE hObject);
@@ -310,5 +322,9 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* lpSystemTime, FILETIME* lpFileTime);
 DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                      LPSTR lpBuffer, DWORD nSize, va_list* Arguments);
 HLOCAL LocalFree(HLOCAL hMem);
+
+// Message boxes: a modal box drawn over the console and answered with the keyboard; without a
+// console, the text goes to standard error and the answer is read as a line.
+int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
 }  // namespace conlib::win

@@ -3,4 +3,8 @@
 target_sources(conlib PRIVATE
   platform/windows/console_input.cpp
   platform/windows/console_output.cpp
+  platform/windows/message_box.cpp
 )
+
+# Message boxes come from user32.
+target_link_libraries(conlib PUBLIC user32)

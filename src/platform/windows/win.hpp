@@ -25,6 +25,7 @@ using ::CHAR;
 using ::DWORD;
 using ::HANDLE;
 using ::HLOCAL;
+using ::HWND;
 using ::LONG;
 using ::LPCSTR;
 using ::LPCVOID;
@@ -98,5 +99,8 @@ using ::SystemTimeToFileTime;
 // System messages.
 using ::FormatMessageA;
 using ::LocalFree;
+
+// Message boxes: the system's box; a box that cannot be shown at all gives 0.
+int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
 }  // namespace conlib::win
