@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -34,9 +35,9 @@ struct TailRun {
 TailRun RunTail(const char* commandLine, std::uint32_t capacity) {
     std::vector<char> area(capacity + 16, 'x');
     const bool ok = CopyArgumentTail(commandLine, area.data(), capacity);
-    const bool guardIntact =
-        std::all_of(area.begin() + capacity, area.end(), [](char ch) { return ch == 'x'; });
-    const auto end = std::find(area.begin(), area.begin() + capacity, '\0');
+    const auto limit = area.begin() + static_cast<std::ptrdiff_t>(capacity);
+    const bool guardIntact = std::all_of(limit, area.end(), [](char ch) { return ch == 'x'; });
+    const auto end = std::find(area.begin(), limit, '\0');
     return {ok, std::string(area.begin(), end), guardIntact};
 }
 
