@@ -1,4 +1,4 @@
-// conlib: shared result type, string routines, random numbers and clock.
+// conlib: shared result type, string routines, random numbers, clock and diagnostics.
 #pragma once
 
 #include <compare>
@@ -49,5 +49,76 @@ std::uint32_t ClockMsOfDay();
 // Stores the current local wall-clock time as a file time (100-nanosecond intervals since
 // 1 January 1601, 00:00): its low 32 bits at destination[0], its high 32 bits at destination[1].
 void ClockNowFileTime(std::uint32_t* destination);
+
+// Diagnostics: reports of fixed layout written to the console with ConWriteText, ConNewLine
+// and the number writers, for looking into a running program.
+//
+// On x86-64 the reports show 64-bit values as 16 hexadecimal digits; otherwise they are as on
+// 32-bit x86. On processors other than x86 and x86-64, ShowRegisters and the stack frame
+// display write one line saying that they are not available there.
+
+// Writes a line break, "Dump of offset " and `address` (8 hexadecimal digits, 16 on 64-bit
+// builds), a line break and a rule of 31 hyphens, then `count` units read from consecutive
+// addresses starting at `address`, then a line break. A `unitSize` of 4 shows 4-byte units as
+// 8 digits each followed by two blanks, all on one line; 2 shows 2-byte units as 4 digits each
+// followed by one blank, all on one line; any other size shows single bytes as 2 digits each
+// followed by one blank, with a line break after every 16th. Units are read as little-endian
+// values at any alignment. The block is trusted to be readable; a `count` of 0 shows the
+// header and the final line break only.
+void ShowMemoryBlock(const void* address, std::uint32_t count, std::uint32_t unitSize);
+
+// Shows the caller's registers as they are at the call: an empty line; EAX, EBX, ECX, EDX;
+// ESI, EDI, EBP, ESP; EIP, EFL and the flags CF, SF, ZF, OF, AF and PF as one digit each; an
+// empty line. ESP is the caller's stack pointer before the call (and after the return), EIP
+// the address of the caller's instruction after the call. On x86-64 the 64-bit registers are
+// shown, 16 digits each: RAX, RBX, RCX, RDX; RSI, RDI, RBP, RSP; R8 to R15 on a line of their
+// own; RIP, RFL and the six flags. Every register and the flags word (the SSE and x87 state
+// too) are given back unchanged. Keeps its record in static storage: one call at a time.
+void ShowRegisters();
+
+// The first byte of this text is 1: as the name of ShowStackFrameNamed it asks for the frame
+// one link further out, with no name in the heading. ShowStackFrame passes it.
+extern const char UnnamedFrameMark[];
+
+// Shows the stack frame of the caller slot by slot. A slot is 4 bytes on 32-bit x86 and 8 on
+// x86-64 (written as 8 or 16 digits); FP is the caller's frame pointer (EBP or RBP) at the
+// call and is written as "ebp" on both. `parameters`, `locals` and `savedRegisters` count
+// slots. The heading is "Stack Frame ", then "for " and `name` unless the name's first byte
+// is 0 or 1, then an empty line. With a name whose first byte is 1, FP is the saved frame
+// pointer in the slot at FP: the frame one link further out.
+//
+// Each line shows a slot's value, "  ebp", its signed byte offset from FP and its role; the
+// lowest slot's line also says " <--- esp" and is followed by an empty line.
+//  - Full layout (in every case but the next): the parameters from FP + 2 slots up, the
+//    return address at FP + 1 slot, the saved frame pointer at FP, the local variables below
+//    it and the saved registers below those.
+//  - Register-only layout (`parameters` and `locals` 0, `savedRegisters` not 0): the return
+//    address, the saved registers, the saved frame pointer at FP as the lowest slot. It is
+//    shown only when FP equals the caller's stack pointer A described below, or A plus the
+//    room that ShowStackFrame takes for its own call (a register-only frame shown through
+//    ShowStackFrame); otherwise the line "The stack frame is invalid" follows the heading.
+//
+// What A is, and what the parameter slots hold, on each processor:
+//  - 32-bit x86: A is the caller's stack pointer before it pushed the four arguments;
+//    ShowStackFrame takes 20 bytes (three arguments, return address, saved frame pointer).
+//    The parameters are the arguments that the caller of the frame's procedure pushed.
+//  - x86-64, System V calling convention (Linux and other POSIX systems): A is the caller's
+//    stack pointer just before the call, the address above the return address;
+//    ShowStackFrame takes 16 bytes (return address, saved frame pointer). Arguments come in
+//    registers, so the parameter slots are the procedure's stack-passed arguments (its
+//    seventh on).
+//  - x86-64, Windows calling convention: A is the caller's stack pointer before it made room
+//    for the 32-byte home area of the call, the address just above that area; ShowStackFrame
+//    takes 48 bytes (home area, return address, saved frame pointer). The first four
+//    parameter slots are the home area of the procedure's register arguments, which hold
+//    what the procedure stored there; its stack-passed arguments (the fifth on) follow.
+// Compilers keep such frames only with frame pointers (-fno-omit-frame-pointer); the counts
+// are trusted to describe the real frame and the slots are read without any test.
+void ShowStackFrameNamed(std::uint32_t parameters, std::uint32_t locals,
+                         std::uint32_t savedRegisters, const char* name);
+
+// Shows the stack frame of the caller as ShowStackFrameNamed does, with no name in the
+// heading: it builds a frame of its own and passes UnnamedFrameMark.
+void ShowStackFrame(std::uint32_t parameters, std::uint32_t locals, std::uint32_t savedRegisters);
 
 }  // namespace conlib
