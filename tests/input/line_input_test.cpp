@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -88,6 +89,197 @@ TEST_F(LineInputTest, EnterAloneGivesAnEmptyText) {
     std::memset(buffer, 'X', sizeof buffer);
     EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 0u);
     EXPECT_EQ(buffer[0], '\0');
+}
+
+// Types `keys`: characters as Type types them, and keys without a character in braces:
+// {L} {R} {H} {E} Left Right Home End, {D} Delete, {I} Insert, {U} {N} Up and Down, {1} {3} F1
+// and F3; with Ctrl: {W} {V} Ctrl+Left and Ctrl+Right, {h} {e} Ctrl+Home and Ctrl+End.
+void TypeKeys(const std::string& keys) {
+    struct Named {
+        char name;
+        WORD vk;
+        WORD scan;
+        DWORD state;
+    };
+    static constexpr Named named[] = {
+        {'L', VK_LEFT, 0x4B, ENHANCED_KEY},
+        {'R', VK_RIGHT, 0x4D, ENHANCED_KEY},
+        {'H', VK_HOME, 0x47, ENHANCED_KEY},
+        {'E', VK_END, 0x4F, ENHANCED_KEY},
+        {'D', VK_DELETE, 0x53, ENHANCED_KEY},
+        {'I', VK_INSERT, 0x52, ENHANCED_KEY},
+        {'U', VK_UP, 0x48, ENHANCED_KEY},
+        {'N', VK_DOWN, 0x50, ENHANCED_KEY},
+        {'1', VK_F1, 0x3B, 0},
+        {'3', VK_F3, 0x3D, 0},
+        {'W', VK_LEFT, 0x4B, ENHANCED_KEY | LEFT_CTRL_PRESSED},
+        {'V', VK_RIGHT, 0x4D, ENHANCED_KEY | LEFT_CTRL_PRESSED},
+        {'h', VK_HOME, 0x47, ENHANCED_KEY | LEFT_CTRL_PRESSED},
+        {'e', VK_END, 0x4F, ENHANCED_KEY | LEFT_CTRL_PRESSED},
+    };
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i] != '{') {
+            Type(std::string(1, keys[i]));
+            continue;
+        }
+        const char name = keys.at(i + 1);
+        i += 2;
+        for (const Named& key : named) {
+            if (key.name != name) continue;
+            Inject({KeyRecord(true, key.vk, '\0', key.scan, key.state),
+                    KeyRecord(false, key.vk, '\0', key.scan, key.state)});
+        }
+    }
+}
+
+struct EditCase {
+    const char* name;
+    SHORT x, y;        // where the line starts
+    const char* keys;  // as TypeKeys takes them, then Enter
+    std::string read;
+    SHORT row;          // the row checked, from column x on the line's first row
+    std::string cells;  // what it shows after Enter
+};
+
+// The line editing keys: the line handed over, and the echo once Enter has moved the cursor
+// below the line's end, whatever the edit point was.
+TEST_F(LineInputTest, EditingKeys) {
+    const EditCase cases[] = {
+        {"left, then typing inserts", 0, 1, "abc{L}{L}X", "aXbc", 1, "aXbc  "},
+        {"left and right stop at the ends", 0, 1, "ab{L}{L}{L}X{E}{R}{R}Y", "XabY", 1, "XabY "},
+        {"home and end", 0, 1, "abc{H}X{E}Y", "XabcY", 1, "XabcY "},
+        {"delete at the edit point, none at the end", 0, 1, "abcd{L}{L}{D}{E}{D}", "abd", 1,
+         "abd   "},
+        {"backspace before the edit point, none at the start", 0, 1, "abcd{L}{L}\b{H}\b", "acd", 1,
+         "acd   "},
+        {"insert toggles overwrite, which extends at the end", 0, 1, "abcd{H}{I}XY{E}Z", "XYcdZ", 1,
+         "XYcdZ "},
+        {"overwrite past the end", 0, 1, "ab{L}{I}XYZ", "aXYZ", 1, "aXYZ "},
+        {"each line starts in insert mode", 0, 1, "ab{H}X", "Xab", 1, "Xab "},
+        {"ctrl+left and ctrl+right go to word starts", 0, 1, "one  two three{W}{W}X{V}{V}Y",
+         "one  Xtwo threeY", 1, "one  Xtwo threeY "},
+        {"ctrl+left from inside a word, ctrl+right to the end", 0, 1, "ab cd{L}{W}X{V}Y", "ab XcdY",
+         1, "ab XcdY "},
+        {"ctrl+end and ctrl+home remove after and before", 0, 1, "abcdef{L}{L}{e}{L}{h}", "d", 1,
+         "d      "},
+        {"a control character is one step", 0, 1, "a\x01z{L}{L}X", "aX\x01z", 1, "aX^Az "},
+        {"delete of a control character frees two cells", 0, 1, "a\x01z{H}{R}{D}", "az", 1,
+         "az   "},
+        {"insert across a row wrap", 75, 1, "abcdefgh{H}XY", "XYabcdefgh", 2, "defgh "},
+        {"its first row", 75, 1, "abcdefgh{H}XY", "XYabcdefgh", 1, "XYabc"},
+        {"delete across a row wrap", 75, 1, "abcdefgh{H}{D}{D}", "cdefgh", 2, "h    "},
+        {"its first row", 75, 1, "abcdefgh{H}{D}{D}", "cdefgh", 1, "cdefg"},
+        {"edit point back across a row wrap", 75, 1, "abcdefgh{L}{L}{L}{L}X", "abcdXefgh", 1,
+         "abcdX"},
+        {"its second row", 75, 1, "abcdefgh{L}{L}{L}{L}X", "abcdXefgh", 2, "efgh "},
+        // The echo scrolls the screen; Enter scrolls it once more.
+        {"insert on the last row", 75, 39, "abcdefgh{H}XY", "XYabcdefgh", 38, "defgh "},
+        {"its first row", 75, 39, "abcdefgh{H}XY", "XYabcdefgh", 37, "XYabc"},
+    };
+    for (const EditCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetConsole();
+        win::SetConsoleCursorPosition(Output(), COORD{c.x, c.y});
+        TypeKeys(c.keys);
+        TypeLine("");
+        char buffer[64];
+        EXPECT_EQ(ConReadLine(buffer, sizeof buffer), c.read.size());
+        EXPECT_EQ(std::string(buffer), c.read);
+        const SHORT wrapped = c.x + static_cast<SHORT>(c.read.size()) > 80 ? 1 : 0;
+        const SHORT lastRow = c.y == 39 ? 38 : static_cast<SHORT>(c.y + wrapped);
+        EXPECT_EQ(Cursor().X, 0);
+        EXPECT_EQ(Cursor().Y, lastRow + 1);
+        const int x = c.row == lastRow - wrapped ? c.x : 0;
+        EXPECT_EQ(ReadCells(x, c.row, static_cast<int>(c.cells.size())), c.cells);
+    }
+}
+
+// A line that fills its last row exactly: typing its last character on the bottom row does not
+// scroll yet; Enter then scrolls once. Above the bottom row the cursor moves on to the next row
+// with the last character, and Enter leaves that row empty.
+TEST_F(LineInputTest, LineFillingItsRowExactly) {
+    struct {
+        const char* name;
+        SHORT y;            // the row the line starts on, in column 0
+        std::size_t count;  // characters typed, DigitRun(count)
+        const char* keys;   // then these, then Enter
+        SHORT textRow;      // the line's first row afterwards
+        SHORT cursorRow;    // the cursor's row afterwards, in column 0
+    } const cases[] = {
+        {"on the bottom row", 39, 80, "", 38, 39},
+        {"one character more on the bottom row", 39, 81, "", 37, 39},
+        {"above the bottom row", 10, 80, "", 10, 12},
+        {"above the bottom row, moved to the end", 10, 80, "{L}{R}", 10, 12},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetConsole();
+        win::SetConsoleCursorPosition(Output(), COORD{0, c.y});
+        const std::string text = DigitRun(c.count);
+        Type(text);
+        TypeKeys(c.keys);
+        TypeLine("");
+        char buffer[128];
+        EXPECT_EQ(ConReadLine(buffer, sizeof buffer), c.count);
+        EXPECT_EQ(ReadCells(0, c.textRow, 80), text.substr(0, 80));
+        EXPECT_EQ(
+            ReadCells(0, c.textRow + 1, 80),
+            (text.substr(std::min<std::size_t>(80, c.count)) + std::string(80, ' ')).substr(0, 80));
+        EXPECT_EQ(Cursor().X, 0);
+        EXPECT_EQ(Cursor().Y, c.cursorRow);
+    }
+}
+
+// Up and Down go through the lines entered before; empty lines are not kept, repeated ones
+// are, and the walk starts again from the newest with each line.
+TEST_F(LineInputTest, HistoryUpAndDown) {
+    struct Step {
+        const char* keys;
+        const char* read;
+    };
+    const Step steps[] = {
+        {"first", "first"},
+        {"second", "second"},
+        {"", ""},
+        {"{U}", "second"},                // the empty line was not kept
+        {"{U}{U}{U}X", "firstX"},         // "second" entered again is kept again; Up replaces the
+                                          // line and puts the edit point at its end
+        {"{U}{U}{N}\bY", "firstY"},       // Down goes back towards the newest
+        {"abc{U}{U}{N}{N}", "abc"},       // past the newest: the line that was being typed
+        {"{N}{N}z", "z"},                 // Down when no line is recalled does nothing
+        {"{U}{U}{U}{L}{L}-", "firs-tY"},  // an edit of a recalled line
+        {"{U}{U}{U}{U}", "firstY"},       // ... is a line of its own, the older one kept
+        {"{U}{U}{U}{U}{N}", "z"},         // a shorter line recalled over a longer one
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.keys);
+        ResetConsole();
+        TypeKeys(step.keys);
+        TypeLine("");
+        char buffer[64];
+        EXPECT_EQ(ConReadLine(buffer, sizeof buffer), std::strlen(step.read));
+        EXPECT_STREQ(buffer, step.read);
+        // The echo shows the line recalled last, and no cells of a longer one before it.
+        EXPECT_EQ(ReadCells(0, 0, 10), (step.read + std::string(10, ' ')).substr(0, 10));
+    }
+}
+
+// F1 and F3 copy from the last line entered: one character, the rest from the edit point.
+TEST_F(LineInputTest, FunctionKeysCopyFromTheLastLine) {
+    TypeLine("abcdef");
+    TypeKeys("{1}{1}Z{3}");
+    TypeLine("");
+    char buffer[64];
+    EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 6u);
+    if (test::RunningUnderWine()) {
+        // Wine's line editing has no F1 and F3: it passes them over.
+        EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 1u);
+        EXPECT_STREQ(buffer, "Z");
+        return;
+    }
+    EXPECT_EQ(ConReadLine(buffer, sizeof buffer), 6u);
+    EXPECT_STREQ(buffer, "abZdef");
+    EXPECT_EQ(ReadCells(0, 1, 8), "abZdef  ");
 }
 
 struct CutCase {

@@ -10,11 +10,26 @@
 // When the source has ended and the queue is empty, the input has ended: a wait returns.
 //
 // A line read (ReadConsoleA with line input on) is edited and echoed here, as the Windows
-// console does it: characters (a control character shows as ^ and its letter, ^A for 0x01),
-// Backspace (back across a wrapped row too), Escape (clears the line) and Enter, which hands
-// the line over followed by CR LF. What the caller's count does not take stays pending for
+// console does it. The line has an edit point, where typed characters go: in insert mode (each
+// line starts in it) they push the rest of the line right, in overwrite mode (Insert toggles)
+// they replace the character there. A control character is a character of the line, shown as ^
+// and its letter (^A for 0x01). The keys:
+//   Left, Right, Home, End          move the edit point; Ctrl+Left and Ctrl+Right by words
+//                                   (to the start of a word; words are split by blanks)
+//   Backspace, Delete               remove the character before, at the edit point
+//   Ctrl+Home, Ctrl+End             remove the line before, from the edit point
+//   Escape                          clears the line
+//   Up, Down                        the lines entered before (LineHistory); Down past the
+//                                   newest brings back the line that was being typed
+//   F1, F3                          copy one character, the rest, of the last line entered from
+//                                   the edit point on
+//   Enter                           hands the line over followed by CR LF, wherever the edit
+//                                   point is; a line that is not empty joins the history
+// Other keys without a character (function keys, modifiers) are passed over. Characters typed
+// when the line is full are dropped. What the caller's count does not take stays pending for
 // the next read. A file or a pipe gives its lines as they stand, a line feed alone or a
 // carriage return and line feed ending each.
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
@@ -37,6 +52,53 @@ using platform::WaitForever;
 
 // The mode a console's output starts with.
 constexpr DWORD DefaultOutputMode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
+
+// The lines entered before, the newest last: at most MostLines of them, their text in a ring
+// of ArenaBytes bytes, one line after the other. The oldest lines go when a new one needs the
+// room.
+class LineHistory {
+  public:
+    static constexpr std::size_t MostLines = 50;
+    static constexpr std::size_t ArenaBytes = 16384;
+
+    std::size_t size() const { return count_; }
+
+    // Keeps a line that is not empty.
+    void Add(const char* text, std::size_t length) {
+        if (length == 0 || length > ArenaBytes) return;
+        while (count_ == MostLines || used_ + length > ArenaBytes) {
+            used_ -= lines_[first_].length;
+            first_ = (first_ + 1) % MostLines;
+            --count_;
+        }
+        const Line& newest = lines_[(first_ + count_ + MostLines - 1) % MostLines];
+        const std::size_t start = count_ == 0 ? 0 : (newest.start + newest.length) % ArenaBytes;
+        for (std::size_t i = 0; i < length; ++i)
+            arena_[(start + i) % ArenaBytes] = text[i];
+        lines_[(first_ + count_) % MostLines] = Line{start, length};
+        ++count_;
+        used_ += length;
+    }
+
+    // Copies line `index` (0 is the oldest) to `target`; returns its length.
+    std::size_t Copy(std::size_t index, char* target) const {
+        const Line& line = lines_[(first_ + index) % MostLines];
+        for (std::size_t i = 0; i < line.length; ++i)
+            target[i] = arena_[(line.start + i) % ArenaBytes];
+        return line.length;
+    }
+
+  private:
+    struct Line {
+        std::size_t start;
+        std::size_t length;
+    };
+    Line lines_[MostLines] = {};
+    std::size_t first_ = 0;
+    std::size_t count_ = 0;
+    std::size_t used_ = 0;
+    char arena_[ArenaBytes] = {};
+};
 
 class ConsoleInput final : public platform::InputQueue {
   public:
@@ -122,15 +184,202 @@ class ConsoleInput final : public platform::InputQueue {
         return record.EventType == KEY_EVENT && (record.Event.KeyEvent.bKeyDown & 1) != 0;
     }
 
-    // Shows typed text as the console echoes it: on the console's screen, or, when standard
-    // output is redirected, on a terminal that standard error may still be.
-    void Echo(const char* text, std::size_t length) {
-        if ((mode() & ENABLE_ECHO_INPUT) == 0) return;
-        ConsoleHost& host = ConsoleHost::Instance();
-        if (host.mode() != ConsoleHost::Mode::Plain) {
-            host.Write(text, length);
-        } else if (isatty(STDERR_FILENO)) {
+    // The line being edited: line_[0, lineLength_), with the edit point at cursor_. Each edit
+    // changes the text from some index on and redraws the echo from there (ShowFrom).
+    static constexpr std::size_t MostCharacters = LineCapacity - 2;  // room for CR LF
+
+    // Reads a line from the keyboard into line_, editing and echoing it, up to Enter (the
+    // line then ends with CR LF) or the end of the input (it then has no line end).
+    void EditLine() {
+        StartEcho();
+        cursor_ = 0;
+        insert_ = true;
+        browsed_ = history_.size();
+        INPUT_RECORD record{};
+        while (NextRecord(record)) {
+            if (!IsKeyPress(record)) continue;
+            const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+            const char ch = key.uChar.AsciiChar;
+            const WORD vk = key.wVirtualKeyCode;
+            const bool ctrl =
+                (key.dwControlKeyState & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
+            // A line feed (Ctrl+Enter, Ctrl+J) is a character of the line like any other.
+            if (ch == '\r' || (vk == VK_RETURN && ch == '\0')) {
+                history_.Add(line_, lineLength_);
+                EndEcho();
+                EndLine();
+                return;
+            }
+            if (vk == VK_BACK || ch == '\b') {
+                if (cursor_ > 0) Remove(cursor_ - 1, cursor_);
+            } else if (vk == VK_ESCAPE) {
+                Remove(0, lineLength_);
+            } else if (ch != '\0') {
+                Put(ch);
+            } else {
+                EditKey(vk, ctrl);
+            }
+        }
+    }
+
+    // A key without a character.
+    void EditKey(WORD vk, bool ctrl) {
+        switch (vk) {
+            case VK_LEFT:
+                MoveTo(ctrl ? WordLeft() : cursor_ - (cursor_ > 0 ? 1 : 0));
+                break;
+            case VK_RIGHT:
+                MoveTo(ctrl ? WordRight() : cursor_ + (cursor_ < lineLength_ ? 1 : 0));
+                break;
+            case VK_HOME:
+                if (ctrl) {
+                    Remove(0, cursor_);
+                } else {
+                    MoveTo(0);
+                }
+                break;
+            case VK_END:
+                if (ctrl) {
+                    Remove(cursor_, lineLength_);
+                } else {
+                    MoveTo(lineLength_);
+                }
+                break;
+            case VK_DELETE:
+                if (cursor_ < lineLength_) Remove(cursor_, cursor_ + 1);
+                break;
+            case VK_INSERT:
+                insert_ = !insert_;
+                break;
+            case VK_UP:
+                if (browsed_ == 0) break;
+                // The line being typed is kept, for Down to bring back.
+                if (browsed_ == history_.size()) {
+                    std::copy_n(line_, lineLength_, typed_);
+                    typedLength_ = lineLength_;
+                }
+                --browsed_;
+                Recall(browsed_);
+                break;
+            case VK_DOWN:
+                if (browsed_ >= history_.size()) break;
+                ++browsed_;
+                Recall(browsed_);
+                break;
+            case VK_F1:
+            case VK_F3:
+                CopyFromLast(vk == VK_F1 ? 1 : MostCharacters);
+                break;
+            default:
+                break;
+        }
+    }
+
+    // Puts a typed character at the edit point: inserted, or over the character there.
+    void Put(char ch) {
+        if (insert_ || cursor_ == lineLength_) {
+            if (lineLength_ == MostCharacters) return;
+            std::copy_backward(line_ + cursor_, line_ + lineLength_, line_ + lineLength_ + 1);
+            ++lineLength_;
+        }
+        line_[cursor_++] = ch;
+        ShowFrom(cursor_ - 1);
+    }
+
+    // Removes the characters [from, to) of the line; the edit point goes to `from`.
+    void Remove(std::size_t from, std::size_t to) {
+        if (from == to) return;
+        std::copy(line_ + to, line_ + lineLength_, line_ + from);
+        lineLength_ -= to - from;
+        cursor_ = from;
+        ShowFrom(from);
+    }
+
+    void MoveTo(std::size_t index) {
+        cursor_ = index;
+        ShowCursor();
+    }
+
+    static bool IsBlank(char ch) { return ch == ' '; }
+
+    // The start of the word before the edit point (of the word it stands in).
+    std::size_t WordLeft() const {
+        std::size_t i = cursor_;
+        while (i > 0 && IsBlank(line_[i - 1]))
+            --i;
+        while (i > 0 && !IsBlank(line_[i - 1]))
+            --i;
+        return i;
+    }
+
+    // The start of the next word after the edit point, or the end of the line.
+    std::size_t WordRight() const {
+        std::size_t i = cursor_;
+        while (i < lineLength_ && !IsBlank(line_[i]))
+            ++i;
+        while (i < lineLength_ && IsBlank(line_[i]))
+            ++i;
+        return i;
+    }
+
+    // Replaces the line with the history's line `index`, or with the line that was being
+    // typed when `index` is past the newest; the edit point goes to its end.
+    void Recall(std::size_t index) {
+        if (index < history_.size()) {
+            lineLength_ = history_.Copy(index, line_);
+        } else {
+            std::copy_n(typed_, typedLength_, line_);
+            lineLength_ = typedLength_;
+        }
+        cursor_ = lineLength_;
+        ShowFrom(0);
+    }
+
+    // Copies at most `most` characters of the last line entered, from the edit point's index
+    // on, over the line from the edit point.
+    void CopyFromLast(std::size_t most) {
+        if (history_.size() == 0) return;
+        const std::size_t length = history_.Copy(history_.size() - 1, last_);
+        if (cursor_ >= length) return;
+        const std::size_t count = std::min(most, length - cursor_);
+        const std::size_t from = cursor_;
+        std::copy_n(last_ + from, count, line_ + from);
+        cursor_ = from + count;
+        lineLength_ = std::max(lineLength_, cursor_);
+        ShowFrom(from);
+    }
+
+    // The echo. On the console's screen the line's first cell is at (startX_, startY_); the
+    // cells of its characters follow row after row. When the echo scrolls the screen, the
+    // start moves up with it, above row 0 for a line longer than the screen: cells that are
+    // gone are not drawn. When standard output is redirected, the echo goes to standard error
+    // if that is a terminal, as bytes: the terminal's cursor is moved back with backspaces
+    // and forward by writing the characters again.
+
+    bool Echoing() const {
+        return (mode() & ENABLE_ECHO_INPUT) != 0 &&
+               (ConsoleHost::Instance().mode() != ConsoleHost::Mode::Plain || plainEcho_);
+    }
+    static bool Plain() { return ConsoleHost::Instance().mode() == ConsoleHost::Mode::Plain; }
+
+    void StartEcho() {
+        shownCells_ = 0;
+        shownCursor_ = 0;
+        shownCursorCells_ = 0;
+        plainEcho_ = Plain() && isatty(STDERR_FILENO) != 0;
+        if (!Echoing() || Plain()) return;
+        const ScreenBuffer& screen = ConsoleHost::Instance().Screen();
+        startX_ = screen.CursorX();
+        startY_ = screen.CursorY();
+    }
+
+    // Shows text as the console echoes it, where its cursor is.
+    void EchoText(const char* text, std::size_t length) {
+        if (!Echoing()) return;
+        if (Plain()) {
             WriteAll(STDERR_FILENO, text, length);
+        } else {
+            ConsoleHost::Instance().Write(text, length);
         }
     }
 
@@ -138,70 +387,175 @@ class ConsoleInput final : public platform::InputQueue {
     // as ^ and its letter.
     static std::size_t CellsOf(char ch) { return static_cast<unsigned char>(ch) < 0x20 ? 2 : 1; }
 
-    void EchoCharacter(char ch) {
-        if (CellsOf(ch) == 1) {
-            Echo(&ch, 1);
-            return;
-        }
-        const char shown[2] = {'^', static_cast<char>(ch + '@')};
-        Echo(shown, 2);
+    std::size_t CellsBetween(std::size_t from, std::size_t to) const {
+        std::size_t cells = 0;
+        for (std::size_t i = from; i < to; ++i)
+            cells += CellsOf(line_[i]);
+        return cells;
     }
 
-    // Takes back the echo of the line's last `count` cells: blanks them and leaves the cursor
-    // on the first, back across the start of a row to the end of the row above.
-    void Unecho(std::size_t count) {
-        if ((mode() & ENABLE_ECHO_INPUT) == 0) return;
-        ConsoleHost& host = ConsoleHost::Instance();
-        if (host.mode() == ConsoleHost::Mode::Plain) {
-            for (; count > 0; --count)
-                Echo("\b \b", 3);
+    // Echo bytes are gathered in echoBytes_ and written out in pieces.
+    void Emit(char ch) {
+        if (echoCount_ == sizeof echoBytes_) FlushEcho();
+        echoBytes_[echoCount_++] = ch;
+    }
+    void EmitGlyphs(std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            if (CellsOf(line_[i]) == 2) {
+                Emit('^');
+                Emit(static_cast<char>(line_[i] + '@'));
+            } else {
+                Emit(line_[i]);
+            }
+        }
+    }
+    void FlushEcho() {
+        if (echoCount_ > 0) EchoText(echoBytes_, echoCount_);
+        echoCount_ = 0;
+    }
+
+    // The place of the line's cell `cell` along the screen's rows, counted from the screen's
+    // first cell; negative above the screen.
+    long Linear(std::size_t cell, int columns) const {
+        return static_cast<long>(startY_) * columns + startX_ + static_cast<long>(cell);
+    }
+
+    // The column of the line's cell `cell`.
+    long Column(std::size_t cell, int columns) const {
+        return (Linear(cell, columns) % columns + columns) % columns;
+    }
+
+    // The echo byte in the line's cell `cell`: a character, or either half of ^X.
+    char ByteAtCell(std::size_t cell) const {
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < lineLength_; ++i) {
+            const std::size_t width = CellsOf(line_[i]);
+            if (cell < at + width) {
+                if (width == 1) return line_[i];
+                return cell == at ? '^' : static_cast<char>(line_[i] + '@');
+            }
+            at += width;
+        }
+        return ' ';
+    }
+
+    // Puts the screen's cursor on the line's cell `cell`: on the screen's first cell when that
+    // cell has scrolled away, on its last when the cell lies just past the bottom row.
+    void PlaceCursor(ScreenBuffer& screen, std::size_t cell) const {
+        const long columns = screen.Columns();
+        const long at = std::max(0L, Linear(cell, screen.Columns()));
+        if (at / columns >= screen.Rows()) {
+            screen.SetCursor(screen.Columns() - 1, screen.Rows() - 1);
             return;
         }
-        ScreenBuffer& screen = host.Screen();
-        for (; count > 0; --count) {
-            int x = screen.CursorX();
-            int y = screen.CursorY();
-            if (x > 0) {
-                --x;
-            } else if (y > 0) {
-                x = screen.Columns() - 1;
-                --y;
-            } else {
-                break;
-            }
-            screen.SetCursor(x, y);
-            screen.WriteCharacters(" ", 1, x, y);
+        screen.SetCursor(static_cast<int>(at % columns), static_cast<int>(at / columns));
+    }
+
+    // Enter: the cursor to the line's end, then a line break.
+    void EndEcho() {
+        cursor_ = lineLength_;
+        ShowCursor();
+        EchoText("\r\n", 2);
+    }
+
+    // Draws the line from character `from` to its end, blanks the cells its echo took
+    // beyond that before, and puts the cursor at the edit point.
+    void ShowFrom(std::size_t from) {
+        if (!Echoing()) return;
+        const std::size_t cells = CellsBetween(0, lineLength_);
+        const std::size_t freed = shownCells_ > cells ? shownCells_ - cells : 0;
+        shownCells_ = cells;
+        if (Plain()) {
+            ShowPlainFrom(from, freed);
+            return;
         }
+        ConsoleHost& host = ConsoleHost::Instance();
+        ScreenBuffer& screen = host.Screen();
+        const int columns = screen.Columns();
+        // Characters whose cells have scrolled away above the screen are not drawn.
+        std::size_t i = from;
+        std::size_t cell = CellsBetween(0, from);
+        while (i < lineLength_ && Linear(cell, columns) < 0)
+            cell += CellsOf(line_[i++]);
+        if (i < lineLength_) {
+            // Drawing starts one cell early at the start of a row, on the last cell of the row
+            // above: its wrap, pending there, then moves the echo on and scrolls if need be.
+            if (cell > 0 && Column(cell, columns) == 0 && Linear(cell - 1, columns) >= 0) {
+                PlaceCursor(screen, cell - 1);
+                Emit(ByteAtCell(cell - 1));
+            } else {
+                PlaceCursor(screen, cell);
+            }
+            EmitGlyphs(i, lineLength_);
+            // A line that ends at the end of a row keeps its wrap pending, as the echo of a
+            // line does: its last cell is put in place without moving the cursor on.
+            const bool rowFilled = Column(cells, columns) == 0;
+            const char held = rowFilled ? echoBytes_[--echoCount_] : '\0';
+            FlushEcho();
+            if (rowFilled) {
+                const std::uint16_t attribute = screen.Attribute();
+                screen.WriteCharacters(&held, 1, screen.CursorX(), screen.CursorY());
+                screen.WriteAttributes(&attribute, 1, screen.CursorX(), screen.CursorY());
+            }
+            // Where the echo ended tells how many rows it scrolled the screen.
+            const long ended = static_cast<long>(screen.CursorY()) * columns + screen.CursorX();
+            const long shift = Linear(rowFilled ? cells - 1 : cells, columns) - ended;
+            if (shift > 0) startY_ -= static_cast<int>(shift / columns);
+        }
+        // The freed cells, as far as they are on the screen.
+        const long first = std::max(0L, Linear(cells, columns));
+        const long end =
+            std::min(Linear(cells + freed, columns), static_cast<long>(columns) * screen.Rows());
+        static constexpr char Blanks[] = "                                ";
+        for (long at = first; at < end;) {
+            const std::size_t count =
+                std::min<std::size_t>(sizeof Blanks - 1, static_cast<std::size_t>(end - at));
+            screen.WriteCharacters(Blanks, count, static_cast<int>(at % columns),
+                                   static_cast<int>(at / columns));
+            at += static_cast<long>(count);
+        }
+        PlaceCursor(screen, CellsBetween(0, cursor_));
         host.Show();
     }
 
-    // Reads a line from the keyboard into line_, editing and echoing it, up to Enter (the
-    // line then ends with CR LF) or the end of the input (it then has no line end). Keys
-    // without a character (arrows, function keys, modifiers) are passed over.
-    void EditLine() {
-        INPUT_RECORD record{};
-        while (NextRecord(record)) {
-            if (!IsKeyPress(record)) continue;
-            const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-            const char ch = key.uChar.AsciiChar;
-            // A line feed (Ctrl+Enter, Ctrl+J) is a character of the line like any other.
-            if (ch == '\r' || (key.wVirtualKeyCode == VK_RETURN && ch == '\0')) {
-                EndLine();
-                Echo("\r\n", 2);
-                return;
-            }
-            if (key.wVirtualKeyCode == VK_BACK || ch == '\b') {
-                if (lineLength_ > 0) Unecho(CellsOf(line_[--lineLength_]));
-            } else if (key.wVirtualKeyCode == VK_ESCAPE) {
-                std::size_t cells = 0;
-                for (; lineLength_ > 0; --lineLength_)
-                    cells += CellsOf(line_[lineLength_ - 1]);
-                Unecho(cells);
-            } else if (ch != '\0' && lineLength_ < LineCapacity - 2) {
-                line_[lineLength_++] = ch;
-                EchoCharacter(ch);
-            }
+    // Moves the cursor to the edit point.
+    void ShowCursor() {
+        if (!Echoing()) return;
+        if (Plain()) {
+            MovePlainCursor(cursor_);
+            FlushEcho();
+            return;
         }
+        ConsoleHost& host = ConsoleHost::Instance();
+        ScreenBuffer& screen = host.Screen();
+        PlaceCursor(screen, CellsBetween(0, cursor_));
+        host.Show();
+    }
+
+    // The terminal on standard error: its cursor to character `index` of the line. The text
+    // before the lower of `index` and the edit point it stood at is as that terminal shows it.
+    void MovePlainCursor(std::size_t index) {
+        const std::size_t cells = CellsBetween(0, index);
+        if (cells < shownCursorCells_) {
+            for (std::size_t n = shownCursorCells_ - cells; n > 0; --n)
+                Emit('\b');
+        } else {
+            EmitGlyphs(shownCursor_, index);
+        }
+        shownCursor_ = index;
+        shownCursorCells_ = cells;
+    }
+
+    void ShowPlainFrom(std::size_t from, std::size_t freed) {
+        MovePlainCursor(from);
+        EmitGlyphs(from, lineLength_);
+        for (std::size_t n = freed; n > 0; --n)
+            Emit(' ');
+        for (std::size_t n = freed + CellsBetween(cursor_, lineLength_); n > 0; --n)
+            Emit('\b');
+        shownCursor_ = cursor_;
+        shownCursorCells_ = CellsBetween(0, cursor_);
+        FlushEcho();
     }
 
     // Without line input: the characters typed so far, at least one, waiting for it.
@@ -238,6 +592,24 @@ class ConsoleInput final : public platform::InputQueue {
     }
 
     Source source_ = Source::None;
+
+    std::size_t cursor_ = 0;  // the edit point, an index in line_
+    bool insert_ = true;
+    LineHistory history_;
+    std::size_t browsed_ = 0;  // the history line shown; history_.size() for the one typed
+    char typed_[LineCapacity] = {};
+    std::size_t typedLength_ = 0;
+    char last_[LineCapacity] = {};  // the last line entered, for F1 and F3
+
+    int startX_ = 0;
+    int startY_ = 0;
+    std::size_t shownCells_ = 0;  // the cells the line's echo takes
+    // On a terminal on standard error: the character its cursor is at, and the cells before.
+    std::size_t shownCursor_ = 0;
+    std::size_t shownCursorCells_ = 0;
+    bool plainEcho_ = false;
+    char echoBytes_[256] = {};
+    std::size_t echoCount_ = 0;
 };
 
 // The console input behind `handle`, after storing 0 in `count` (where given); null, with
