@@ -44,6 +44,53 @@
 #define CONLIB_ASM_FUNCTION_END(name) ""
 #endif
 
+// The ShowRegisters stubs of both x86-64 calling conventions begin and end alike. The start
+// pushes the flags word and the sixteen general registers in the layout below, puts the
+// caller's stack pointer (without the return address) into the RSP slot, and keeps the
+// address of the saved words in RBX. The end goes back to that address and takes everything
+// back in reverse order, the flags word last, then returns.
+#define CONLIB_ASM_X64_SAVE_REGISTERS \
+    "    pushfq\n"                    \
+    "    pushq %r15\n"                \
+    "    pushq %r14\n"                \
+    "    pushq %r13\n"                \
+    "    pushq %r12\n"                \
+    "    pushq %r11\n"                \
+    "    pushq %r10\n"                \
+    "    pushq %r9\n"                 \
+    "    pushq %r8\n"                 \
+    "    pushq %rsp\n"                \
+    "    pushq %rbp\n"                \
+    "    pushq %rdi\n"                \
+    "    pushq %rsi\n"                \
+    "    pushq %rdx\n"                \
+    "    pushq %rcx\n"                \
+    "    pushq %rbx\n"                \
+    "    pushq %rax\n"                \
+    "    leaq 144(%rsp), %rax\n"      \
+    "    movq %rax, 56(%rsp)\n"       \
+    "    movq %rsp, %rbx\n"
+#define CONLIB_ASM_X64_RESTORE_REGISTERS \
+    "    movq %rbx, %rsp\n"              \
+    "    popq %rax\n"                    \
+    "    popq %rbx\n"                    \
+    "    popq %rcx\n"                    \
+    "    popq %rdx\n"                    \
+    "    popq %rsi\n"                    \
+    "    popq %rdi\n"                    \
+    "    popq %rbp\n"                    \
+    "    leaq 8(%rsp), %rsp\n"           \
+    "    popq %r8\n"                     \
+    "    popq %r9\n"                     \
+    "    popq %r10\n"                    \
+    "    popq %r11\n"                    \
+    "    popq %r12\n"                    \
+    "    popq %r13\n"                    \
+    "    popq %r14\n"                    \
+    "    popq %r15\n"                    \
+    "    popfq\n"                        \
+    "    ret\n"
+
 namespace conlib::detail {
 
 // What the ShowRegisters stub saves on the stack, one machine word each, from the lowest

@@ -23,26 +23,7 @@ const std::uintptr_t conlib::detail::ShowStackFrameOwnBytes = 16;
 // x87 and SSE state saved around it (the convention lets it change every SSE register). Every
 // register comes back in reverse order, the flags word last but one.
 asm(".text\n" CONLIB_ASM_FUNCTION(CONLIB_ASM_SHOW_REGISTERS)
-    "    pushfq\n"
-    "    pushq %r15\n"
-    "    pushq %r14\n"
-    "    pushq %r13\n"
-    "    pushq %r12\n"
-    "    pushq %r11\n"
-    "    pushq %r10\n"
-    "    pushq %r9\n"
-    "    pushq %r8\n"
-    "    pushq %rsp\n"
-    "    pushq %rbp\n"
-    "    pushq %rdi\n"
-    "    pushq %rsi\n"
-    "    pushq %rdx\n"
-    "    pushq %rcx\n"
-    "    pushq %rbx\n"
-    "    pushq %rax\n"
-    "    leaq 144(%rsp), %rax\n"
-    "    movq %rax, 56(%rsp)\n"
-    "    movq %rsp, %rbx\n"
+    CONLIB_ASM_X64_SAVE_REGISTERS
     "    andq $-16, %rsp\n"
     "    subq $512, %rsp\n"
     "    fxsave (%rsp)\n"
@@ -50,25 +31,7 @@ asm(".text\n" CONLIB_ASM_FUNCTION(CONLIB_ASM_SHOW_REGISTERS)
     "    movq %rbx, %rdi\n"
     CONLIB_CALL(CONLIB_ASM_REGISTERS_REPORT)
     "    fxrstor (%rsp)\n"
-    "    movq %rbx, %rsp\n"
-    "    popq %rax\n"
-    "    popq %rbx\n"
-    "    popq %rcx\n"
-    "    popq %rdx\n"
-    "    popq %rsi\n"
-    "    popq %rdi\n"
-    "    popq %rbp\n"
-    "    leaq 8(%rsp), %rsp\n"
-    "    popq %r8\n"
-    "    popq %r9\n"
-    "    popq %r10\n"
-    "    popq %r11\n"
-    "    popq %r12\n"
-    "    popq %r13\n"
-    "    popq %r14\n"
-    "    popq %r15\n"
-    "    popfq\n"
-    "    ret\n" CONLIB_ASM_FUNCTION_END(CONLIB_ASM_SHOW_REGISTERS)
+    CONLIB_ASM_X64_RESTORE_REGISTERS CONLIB_ASM_FUNCTION_END(CONLIB_ASM_SHOW_REGISTERS)
 
     // ShowStackFrameNamed(P, L, R, name): the four arguments stay where they are; the report
     // also gets the caller's frame pointer and the caller's stack pointer before the call.

@@ -17,26 +17,7 @@ const std::uintptr_t conlib::detail::ShowStackFrameOwnBytes = 48;
 // clear, and the x87 and SSE state saved around it. Every register comes back in reverse
 // order, the flags word last but one.
 asm(".text\n" CONLIB_ASM_FUNCTION(CONLIB_ASM_SHOW_REGISTERS)
-    "    pushfq\n"
-    "    pushq %r15\n"
-    "    pushq %r14\n"
-    "    pushq %r13\n"
-    "    pushq %r12\n"
-    "    pushq %r11\n"
-    "    pushq %r10\n"
-    "    pushq %r9\n"
-    "    pushq %r8\n"
-    "    pushq %rsp\n"
-    "    pushq %rbp\n"
-    "    pushq %rdi\n"
-    "    pushq %rsi\n"
-    "    pushq %rdx\n"
-    "    pushq %rcx\n"
-    "    pushq %rbx\n"
-    "    pushq %rax\n"
-    "    leaq 144(%rsp), %rax\n"
-    "    movq %rax, 56(%rsp)\n"
-    "    movq %rsp, %rbx\n"
+    CONLIB_ASM_X64_SAVE_REGISTERS
     "    andq $-16, %rsp\n"
     "    subq $544, %rsp\n"
     "    fxsave 32(%rsp)\n"
@@ -44,25 +25,7 @@ asm(".text\n" CONLIB_ASM_FUNCTION(CONLIB_ASM_SHOW_REGISTERS)
     "    movq %rbx, %rcx\n"
     "    call " CONLIB_ASM_REGISTERS_REPORT "\n"
     "    fxrstor 32(%rsp)\n"
-    "    movq %rbx, %rsp\n"
-    "    popq %rax\n"
-    "    popq %rbx\n"
-    "    popq %rcx\n"
-    "    popq %rdx\n"
-    "    popq %rsi\n"
-    "    popq %rdi\n"
-    "    popq %rbp\n"
-    "    leaq 8(%rsp), %rsp\n"
-    "    popq %r8\n"
-    "    popq %r9\n"
-    "    popq %r10\n"
-    "    popq %r11\n"
-    "    popq %r12\n"
-    "    popq %r13\n"
-    "    popq %r14\n"
-    "    popq %r15\n"
-    "    popfq\n"
-    "    ret\n" CONLIB_ASM_FUNCTION_END(CONLIB_ASM_SHOW_REGISTERS)
+    CONLIB_ASM_X64_RESTORE_REGISTERS CONLIB_ASM_FUNCTION_END(CONLIB_ASM_SHOW_REGISTERS)
 
     // ShowStackFrameNamed(P, L, R, name): the four arguments stay in their registers; the
     // caller's frame pointer and the address above the home area of this call (the caller's
