@@ -12,40 +12,10 @@ socket_prefix=conlib-box
 # shellcheck source=tests/e2e/tmux-lib.sh
 source "$(dirname -- "${BASH_SOURCE[0]}")/tmux-lib.sh"
 probe=$(realpath -- "$1")
-deadline_seconds=20
+start() { start_probe "$probe" one "t w o"; }
 
-# The pane records the terminal's settings before and after the probe and its exit status,
-# then stays open; its shell survives a Ctrl+C meant for the probe.
-# shellcheck disable=SC2016 # expanded by the pane's bash
-wrapper='trap : INT; stty -g >"$2/before"; "$1" one "t w o"; status=$?; stty -g >"$2/after"; echo "$status" >"$2/status.part"; mv "$2/status.part" "$2/status"; exec sleep 600'
-start() {
-    rm -f "$work/before" "$work/after" "$work/status"
-    tmux_ kill-session -t probe 2>/dev/null || true
-    tmux_ new-session -d -s probe -x 80 -y 24 -- bash -c "$wrapper" wrapper "$probe" "$work"
-}
-
-capture() { tmux_ capture-pane -p -t probe 2>/dev/null || true; }
 # With colours: the escape sequences of each cell's attributes.
 capture_colours() { tmux_ capture-pane -p -e -t probe 2>/dev/null || true; }
-
-wait_for() {
-    local what=$1 pattern=$2 end=$((SECONDS + deadline_seconds))
-    until grep -qE -- "$pattern" <<<"$(capture)"; do
-        ((SECONDS < end)) || { capture >&2; fail "$what did not appear"; }
-        sleep 0.05
-    done
-}
-
-wait_for_end() {
-    local end=$((SECONDS + deadline_seconds))
-    until [[ -e $work/status ]]; do
-        ((SECONDS < end)) || { capture >&2; fail "the probe did not end"; }
-        sleep 0.05
-    done
-    [[ $(<"$work/before") == "$(<"$work/after")" ]] ||
-        fail "the terminal's settings changed: before $(<"$work/before"), after $(<"$work/after")"
-    cat "$work/status"
-}
 
 ask_and_answer() {
     local what=$1 expected=$2
