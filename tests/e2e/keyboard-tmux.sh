@@ -4,7 +4,8 @@
 #   next poll;
 # - Escape alone arrives at once as the Escape key, and modified keys as their key codes;
 # - the terminal's settings are the same after the program as before it, whether it ends
-#   normally, by Ctrl+C (which ends it, as on Windows) or by SIGTERM.
+#   normally, by Ctrl+C (which ends it, as on Windows) or by SIGTERM;
+# - the screen follows a resized terminal, and is drawn again after a stop and a continue.
 #
 #   keyboard-tmux.sh PATH-TO-KEY-PROBE
 set -euo pipefail
@@ -61,4 +62,29 @@ pkill -TERM -P "$(tmux_ display-message -p -t probe '#{pane_pid}')" ||
 status=$(wait_for_end)
 [[ $status == 143 ]] || fail "after SIGTERM the probe ended with status $status, expected 143"
 
-echo "PASS: keyboard in tmux: no echo while busy, key codes, Escape, Ctrl+C, SIGTERM, terminal restored"
+# A resized terminal: the screen keeps what it showed, and the program goes on at the new size.
+# Stopped and continued from outside: what was written over the terminal in the meantime is
+# drawn over again.
+start
+wait_for "the ready line" '^ready$'
+tmux_ resize-window -t probe -x 60 -y 20
+tmux_ send-keys -t probe x
+wait_for "a key after the resize" '^key 78 2D 58 00000000$'
+expected=$'busy\nready\nkey 78 2D 58 00000000'
+[[ $(capture | sed -e '/^$/d') == "$expected" ]] || fail "the screen after the resize: $(capture)"
+probe_pid=$(pgrep -P "$(tmux_ display-message -p -t probe '#{pane_pid}')") ||
+    fail "no probe process to stop"
+kill -STOP "$probe_pid"
+printf '\033[2J\033[Hwritten over while stopped' >"$(tmux_ display-message -p -t probe '#{pane_tty}')"
+kill -CONT "$probe_pid"
+tmux_ send-keys -t probe y
+wait_for "a key after the stop" '^key 79 15 59 00000000$'
+expected+=$'\nkey 79 15 59 00000000'
+[[ $(capture | sed -e '/^$/d') == "$expected" ]] ||
+    fail "the screen was not drawn again after the stop: $(capture)"
+tmux_ send-keys -t probe q
+status=$(wait_for_end)
+[[ $status == 0 ]] || fail "after the resize and the stop the probe ended with status $status"
+
+echo "PASS: keyboard in tmux: no echo while busy, key codes, Escape, Ctrl+C, SIGTERM, resize," \
+    "stop and continue, terminal restored"
