@@ -13,6 +13,7 @@
 #include "support/test_support.hpp"
 #ifndef _WIN32
 #include "command_line.hpp"
+#include "win.hpp"
 #endif
 
 namespace conlib {
@@ -165,6 +166,14 @@ TEST(CommandLine, JoinsTheArgumentsAsWindowsWouldShowThem) {
         SCOPED_TRACE(c.line);
         EXPECT_EQ(posix::CommandLineOf(c.arguments), c.line);
     }
+}
+
+// Where the C library hands over no arguments at start, the line comes from /proc; both ways
+// give the same line.
+TEST(CommandLine, TheArgumentsListedByProcGiveTheSameLine) {
+    const std::vector<std::string> arguments = posix::ArgumentsFromProc();
+    ASSERT_FALSE(arguments.empty());
+    EXPECT_EQ(posix::CommandLineOf(arguments), win::GetCommandLineA());
 }
 
 TEST(CommandLine, AProcessSeesItsOwnArgumentsQuoted) {

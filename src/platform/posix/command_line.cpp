@@ -17,50 +17,29 @@ namespace conlib::posix {
 
 namespace {
 
-// The arguments the process was started with. The GNU C library hands them to the functions
-// of .init_array; elsewhere they are read from /proc/self/cmdline when first needed.
-int StartArgumentCount = 0;
-char** StartArguments = nullptr;
+// The command line, built once and kept for the life of the process, as the system's own
+// line is. The GNU C library hands the arguments to the functions of .init_array, so the line
+// is built there, before the program can change or take out any of them (a test framework
+// takes out its own options, for one); elsewhere it is built from /proc/self/cmdline when
+// first asked for.
+std::string& Line() {
+    static std::string line;
+    return line;
+}
+bool LineBuilt = false;
 
 #if defined(__GLIBC__)
-void KeepStartArguments(int argc, char** argv, char** /*envp*/) {
-    StartArgumentCount = argc;
-    StartArguments = argv;
+void BuildLineAtStart(int argc, char** argv, char** /*envp*/) {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc && argv[i] != nullptr; ++i)
+        arguments.emplace_back(argv[i]);
+    Line() = CommandLineOf(arguments);
+    LineBuilt = true;
 }
 
 [[gnu::section(".init_array"),
-  gnu::used]] void (*const KeepStartArgumentsAtStart)(int, char**, char**) = KeepStartArguments;
+  gnu::used]] void (*const BuildLineAtStartEntry)(int, char**, char**) = BuildLineAtStart;
 #endif
-
-std::vector<std::string> ArgumentsFromProc() {
-    std::vector<std::string> arguments;
-    std::FILE* const file = std::fopen("/proc/self/cmdline", "rb");
-    if (file == nullptr) return arguments;
-    std::string current;
-    bool any = false;
-    for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) {
-        any = true;
-        if (ch == '\0') {
-            arguments.push_back(current);
-            current.clear();
-            any = false;
-        } else {
-            current += static_cast<char>(ch);
-        }
-    }
-    if (any) arguments.push_back(current);
-    std::fclose(file);
-    return arguments;
-}
-
-std::vector<std::string> StartArgumentList() {
-    if (StartArguments == nullptr) return ArgumentsFromProc();
-    std::vector<std::string> arguments;
-    for (int i = 0; i < StartArgumentCount && StartArguments[i] != nullptr; ++i) {
-        arguments.emplace_back(StartArguments[i]);
-    }
-    return arguments;
-}
 
 void AppendQuoted(std::string& line, const std::string& argument) {
     const bool quoted = argument.empty() || argument.find_first_of(" \t") != std::string::npos;
@@ -89,6 +68,27 @@ void AppendQuoted(std::string& line, const std::string& argument) {
 
 }  // namespace
 
+std::vector<std::string> ArgumentsFromProc() {
+    std::vector<std::string> arguments;
+    std::FILE* const file = std::fopen("/proc/self/cmdline", "rb");
+    if (file == nullptr) return arguments;
+    std::string current;
+    bool any = false;
+    for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) {
+        any = true;
+        if (ch == '\0') {
+            arguments.push_back(current);
+            current.clear();
+            any = false;
+        } else {
+            current += static_cast<char>(ch);
+        }
+    }
+    if (any) arguments.push_back(current);
+    std::fclose(file);
+    return arguments;
+}
+
 std::string CommandLineOf(const std::vector<std::string>& arguments) {
     std::string line;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -103,9 +103,11 @@ std::string CommandLineOf(const std::vector<std::string>& arguments) {
 namespace conlib::win {
 
 LPSTR GetCommandLineA() {
-    // Built on first use and kept for the life of the process, as the system's own line is.
-    static std::string line = posix::CommandLineOf(posix::StartArgumentList());
-    return line.data();
+    if (!posix::LineBuilt) {
+        posix::Line() = posix::CommandLineOf(posix::ArgumentsFromProc());
+        posix::LineBuilt = true;
+    }
+    return posix::Line().data();
 }
 
 }  // namespace conlib::win

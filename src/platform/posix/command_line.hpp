@@ -11,4 +11,9 @@ namespace conlib::posix {
 // backslashes are doubled where a quote follows them.
 std::string CommandLineOf(const std::vector<std::string>& arguments);
 
+// The process's arguments as /proc/self/cmdline lists them (Linux); none where it cannot be
+// read. Where the C library does not hand the arguments over at start, the command line is
+// built from these.
+std::vector<std::string> ArgumentsFromProc();
+
 }  // namespace conlib::posix
