@@ -18,8 +18,7 @@ using namespace test;
 TEST(CrossDrawingPass, DrawsTheCrossUnderTheFinalPrompt) {
     EnsureConsole();
     ConWriteText("text left from before");
-    ASSERT_NO_FATAL_FAILURE(
-        Inject({KeyRecord(true, 'X', 'x', 0x2D), KeyRecord(false, 'X', 'x', 0x2D)}));
+    ASSERT_NO_FATAL_FAILURE(Inject(KeyStroke('X', 'x', 0x2D)));
 
     demo::CrossDrawingPass();
 

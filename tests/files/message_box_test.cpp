@@ -29,12 +29,11 @@ constexpr bool KeysAnswerTheBox = true;
 
 // A press and release of a key.
 Keys Press(WORD vk, char ch, DWORD state = 0) {
-    return {KeyRecord(true, vk, ch, 0, state), KeyRecord(false, vk, ch, 0, state)};
+    return KeyStroke(vk, ch, 0, state);
 }
 
 Keys Letter(char ch) {
-    const char upper = ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
-    return Press(static_cast<WORD>(upper), ch);
+    return TextStrokes(std::string(1, ch));
 }
 
 const Keys Enter = Press(VK_RETURN, '\r');

@@ -126,8 +126,7 @@ void TypeKeys(const std::string& keys) {
         i += 2;
         for (const Named& key : named) {
             if (key.name != name) continue;
-            Inject({KeyRecord(true, key.vk, '\0', key.scan, key.state),
-                    KeyRecord(false, key.vk, '\0', key.scan, key.state)});
+            Inject(KeyStroke(key.vk, '\0', key.scan, key.state));
         }
     }
 }

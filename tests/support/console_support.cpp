@@ -121,13 +121,21 @@ void Inject(const std::vector<INPUT_RECORD>& records) {
     ASSERT_EQ(written, records.size());
 }
 
-void Type(const std::string& text) {
+std::vector<INPUT_RECORD> KeyStroke(WORD vk, char ch, WORD scan, DWORD state) {
+    return {KeyRecord(true, vk, ch, scan, state), KeyRecord(false, vk, ch, scan, state)};
+}
+
+std::vector<INPUT_RECORD> TextStrokes(const std::string& text) {
     std::vector<INPUT_RECORD> records;
     for (const char ch : text) {
-        records.push_back(KeyRecord(true, KeyFor(ch), ch));
-        records.push_back(KeyRecord(false, KeyFor(ch), ch));
+        const std::vector<INPUT_RECORD> stroke = KeyStroke(KeyFor(ch), ch);
+        records.insert(records.end(), stroke.begin(), stroke.end());
     }
-    if (!records.empty()) Inject(records);
+    return records;
+}
+
+void Type(const std::string& text) {
+    if (!text.empty()) Inject(TextStrokes(text));
 }
 
 void TypeLine(const std::string& text) {

@@ -32,6 +32,12 @@ void ResetConsole();
 win::INPUT_RECORD KeyRecord(bool down, win::WORD vk, char ch, win::WORD scan = 0,
                             win::DWORD state = 0, win::WORD repeat = 1);
 
+// The press and the release of one key.
+std::vector<win::INPUT_RECORD> KeyStroke(win::WORD vk, char ch, win::WORD scan = 0,
+                                         win::DWORD state = 0);
+// The presses and releases that type `text`, as Type types it, without writing them anywhere.
+std::vector<win::INPUT_RECORD> TextStrokes(const std::string& text);
+
 // Writes `records` into the input queue, all of them or a test failure.
 void Inject(const std::vector<win::INPUT_RECORD>& records);
 
