@@ -356,11 +356,8 @@ class ConsoleInput final : public platform::InputQueue {
     // if that is a terminal, as bytes: the terminal's cursor is moved back with backspaces
     // and forward by writing the characters again.
 
-    bool Echoing() const {
-        return (mode() & ENABLE_ECHO_INPUT) != 0 &&
-               (ConsoleHost::Instance().mode() != ConsoleHost::Mode::Plain || plainEcho_);
-    }
     static bool Plain() { return ConsoleHost::Instance().mode() == ConsoleHost::Mode::Plain; }
+    bool Echoing() const { return (mode() & ENABLE_ECHO_INPUT) != 0 && (!Plain() || plainEcho_); }
 
     void StartEcho() {
         shownCells_ = 0;
