@@ -71,9 +71,20 @@ void ShowMemoryBlock(const void* address, std::uint32_t count, std::uint32_t uni
 // ESI, EDI, EBP, ESP; EIP, EFL and the flags CF, SF, ZF, OF, AF and PF as one digit each; an
 // empty line. ESP is the caller's stack pointer before the call (and after the return), EIP
 // the address of the caller's instruction after the call. On x86-64 the 64-bit registers are
-// shown, 16 digits each: RAX, RBX, RCX, RDX; RSI, RDI, RBP, RSP; R8 to R15 on a line of their
-// own; RIP, RFL and the six flags. Every register and the flags word (the SSE and x87 state
-// too) are given back unchanged. Keeps its record in static storage: one call at a time.
+// shown, 16 digits each and three to a line, so that every line fits an 80-column console:
+//
+//     (empty line)
+//       RAX=0000000000000001  RBX=0000000000000002  RCX=0000000000000003
+//       RDX=...  RSI=...  RDI=...
+//       RBP=...  RSP=...  R8=...
+//       R9=...  R10=...  R11=...
+//       R12=...  R13=...  R14=...
+//       R15=...  RIP=...  RFL=...
+//       CF=0  SF=0  ZF=1  OF=0  AF=0  PF=1
+//     (empty line)
+//
+// Every register and the flags word (the SSE and x87 state too) are given back unchanged.
+// Keeps its record in static storage: one call at a time.
 void ShowRegisters();
 
 // The first byte of this text is 1: as the name of ShowStackFrameNamed it asks for the frame

@@ -2,6 +2,7 @@
 // and stack frame displays start in assembly stubs (diagnostics_entry_*.cpp), which call the
 // reports here.
 #include <cstdint>
+#include <iterator>
 
 #include "conlib/console.hpp"
 #include "conlib/util.hpp"
@@ -35,12 +36,22 @@ constexpr std::uint32_t FlagDigit = 5;
 char FlagLabels[FlagCount][7] = {"  CF=", "  SF=", "  ZF=", "  OF=", "  AF=", "  PF="};
 constexpr std::uint32_t FlagBits[FlagCount] = {0, 7, 6, 11, 4, 2};
 
-// Register labels in the order of the stub's saved words.
-constexpr const char* RegisterLabels32[8] = {
-    "  EAX=", "  EBX=", "  ECX=", "  EDX=", "  ESI=", "  EDI=", "  EBP=", "  ESP="};
-constexpr const char* RegisterLabels64[16] = {
-    "  RAX=", "  RBX=", "  RCX=", "  RDX=", "  RSI=", "  RDI=", "  RBP=", "  RSP=",
-    "  R8=",  "  R9=",  "  R10=", "  R11=", "  R12=", "  R13=", "  R14=", "  R15="};
+// The words of the register display in the order shown: the general registers in the order
+// of the stub's saved words, then the instruction pointer and the flags word. They stand a
+// fixed number to a line and the six flags follow the last word: four 8-digit words to a
+// line, so that EIP, EFL and the flags share the third; or three 16-digit words, so that no
+// line reaches the 80th column, and the flags stand on a line of their own.
+constexpr std::uint32_t ShownWordCount = detail::SavedRegisterCount + 2;
+constexpr std::uint32_t ShownReturnAddress = detail::SavedRegisterCount;
+constexpr std::uint32_t ShownFlags = detail::SavedRegisterCount + 1;
+constexpr std::uint32_t WordsPerLine = WideWords ? 3 : 4;
+constexpr const char* RegisterLabels32[] = {"  EAX=", "  EBX=", "  ECX=", "  EDX=", "  ESI=",
+                                            "  EDI=", "  EBP=", "  ESP=", "  EIP=", "  EFL="};
+constexpr const char* RegisterLabels64[] = {
+    "  RAX=", "  RBX=", "  RCX=", "  RDX=", "  RSI=", "  RDI=", "  RBP=", "  RSP=", "  R8=",
+    "  R9=",  "  R10=", "  R11=", "  R12=", "  R13=", "  R14=", "  R15=", "  RIP=", "  RFL="};
+static_assert((WideWords ? std::size(RegisterLabels64) : std::size(RegisterLabels32)) ==
+              ShownWordCount);
 
 constexpr const char* FrameHeading = "Stack Frame ";
 constexpr const char* FrameNamePrefix = "for ";
@@ -121,13 +132,14 @@ extern "C" void conlib_diagnostics_registers_report(const std::uintptr_t* saved)
 
     const char* const* labels = WideWords ? RegisterLabels64 : RegisterLabels32;
     ConNewLine();
-    for (std::uint32_t i = 0; i < SavedRegisterCount; ++i) {
-        WriteLabelled(labels[i], i == SavedStackPointer ? RegisterSnapshot.stackPointer : saved[i]);
-        if (i % 4 == 3 && i < 8) ConNewLine();
+    for (std::uint32_t i = 0; i < ShownWordCount; ++i) {
+        const std::uintptr_t value = i == SavedStackPointer    ? RegisterSnapshot.stackPointer
+                                     : i == ShownReturnAddress ? RegisterSnapshot.returnAddress
+                                     : i == ShownFlags         ? RegisterSnapshot.flags
+                                                               : saved[i];
+        WriteLabelled(labels[i], value);
+        if (i % WordsPerLine == WordsPerLine - 1) ConNewLine();
     }
-    if (WideWords) ConNewLine();
-    WriteLabelled(WideWords ? "  RIP=" : "  EIP=", RegisterSnapshot.returnAddress);
-    WriteLabelled(WideWords ? "  RFL=" : "  EFL=", RegisterSnapshot.flags);
     for (std::uint32_t i = 0; i < FlagCount; ++i) {
         FlagLabels[i][FlagDigit] = (RegisterSnapshot.flags >> FlagBits[i] & 1) != 0 ? '1' : '0';
         ConWriteText(FlagLabels[i]);

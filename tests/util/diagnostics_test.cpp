@@ -22,6 +22,8 @@ using namespace test;
 
 constexpr SHORT Columns = 240;
 constexpr SHORT Rows = 60;
+// The width of the console most programs start in, which the register display must fit.
+constexpr SHORT ReportColumns = 80;
 constexpr int Word = sizeof(std::uintptr_t);
 
 // A machine word as the reports write it: 8 or 16 upper-case hexadecimal digits.
@@ -47,11 +49,12 @@ class Diagnostics : public ::testing::Test {
 
     // Each of `rows` from the top of the buffer (the rest of the row blank), then the cursor
     // at the start of the row after them.
-    static void ExpectScreen(const std::vector<std::string>& rows, const std::string& what) {
+    static void ExpectScreen(const std::vector<std::string>& rows, const std::string& what,
+                             SHORT columns = Columns) {
         for (std::size_t y = 0; y < rows.size(); ++y) {
             const std::string expected =
-                rows[y] + std::string(static_cast<std::size_t>(Columns) - rows[y].size(), ' ');
-            EXPECT_EQ(ReadCells(0, static_cast<int>(y), Columns), expected)
+                rows[y] + std::string(static_cast<std::size_t>(columns) - rows[y].size(), ' ');
+            EXPECT_EQ(ReadCells(0, static_cast<int>(y), columns), expected)
                 << what << ", row " << y;
         }
         const COORD cursor = Cursor();
@@ -130,18 +133,36 @@ TEST_F(Diagnostics, MemoryBlockKeepsFourByteUnitsOnOneLine) {
 
 // ---- ShowRegisters
 
+// The report as it must read, line by line: on 32-bit x86 four words to a line with the flags
+// behind EFL; on x86-64 three words to a line, so that each line fits an 80-column console,
+// and the flags on a line of their own.
 std::vector<std::string> RegisterReport(const RegisterRun& run, const char* flagDigits) {
-    const char* const names[] = {"AX", "BX", "CX", "DX", "SI", "DI", "BP", "SP",
-                                 "8",  "9",  "10", "11", "12", "13", "14", "15"};
+    const char* const generalNames[] = {"AX", "BX", "CX", "DX", "SI", "DI", "BP", "SP",
+                                        "8",  "9",  "10", "11", "12", "13", "14", "15"};
+    std::map<std::string, std::uintptr_t> values;
+    for (std::uint32_t i = 0; i < RegisterCount; ++i)
+        values[generalNames[i]] = i == StackPointerIndex ? run.stackPointer : run.before[i];
+    values["IP"] = run.returnAddress;
+    values["FL"] = run.before[FlagsIndex];
+
+    using Lines = std::vector<std::vector<std::string>>;
+    const Lines lines =
+        Word == 8 ? Lines{{"AX", "BX", "CX"},
+                          {"DX", "SI", "DI"},
+                          {"BP", "SP", "8"},
+                          {"9", "10", "11"},
+                          {"12", "13", "14"},
+                          {"15", "IP", "FL"},
+                          {}}
+                  : Lines{{"AX", "BX", "CX", "DX"}, {"SI", "DI", "BP", "SP"}, {"IP", "FL"}};
     const std::string prefix = Word == 8 ? "  R" : "  E";
     std::vector<std::string> rows = {""};
-    for (std::uint32_t i = 0; i < RegisterCount; ++i) {
-        if (i % (i < 8 ? 4 : 8) == 0) rows.emplace_back();
-        const std::uintptr_t value = i == StackPointerIndex ? run.stackPointer : run.before[i];
-        rows.back() += prefix + names[i] + "=" + Hex(value);
+    for (const auto& names : lines) {
+        rows.emplace_back();
+        for (const std::string& name : names)
+            rows.back() += prefix + name + "=" + Hex(values[name]);
     }
-    rows.push_back(prefix + "IP=" + Hex(run.returnAddress) + prefix +
-                   "FL=" + Hex(run.before[FlagsIndex]) + flagDigits);
+    rows.back() += flagDigits;
     rows.emplace_back();
     return rows;
 }
@@ -162,6 +183,9 @@ TEST_F(Diagnostics, RegistersShowTheCallersStateAndKeepIt) {
         {"all flags of the report set", 0x0102040810204080u, 0, 0xAD7,
          "  CF=1  SF=1  ZF=1  OF=1  AF=1  PF=1"},
     };
+    // An 80-column buffer: a line of 80 characters or more would wrap (the cursor leaves the
+    // row at its last column), and its rows would no longer read as the lines above.
+    ASSERT_TRUE(win::SetConsoleScreenBufferSize(Output(), COORD{ReportColumns, Rows}));
     for (const Case& c : cases) {
         ConClearScreen();
         RegisterRun run{};
@@ -170,7 +194,11 @@ TEST_F(Diagnostics, RegistersShowTheCallersStateAndKeepIt) {
         run.before[FlagsIndex] = c.flags;
         conlib_test_run_show_registers(&run);
 
-        ExpectScreen(RegisterReport(run, c.digits), c.what);
+        const std::vector<std::string> report = RegisterReport(run, c.digits);
+        for (const std::string& line : report)
+            EXPECT_LT(line.size(), static_cast<std::size_t>(ReportColumns))
+                << c.what << ": " << line;
+        ExpectScreen(report, c.what, ReportColumns);
         for (std::uint32_t i = 0; i < RegisterCount; ++i) {
             if (i == StackPointerIndex) continue;
             EXPECT_EQ(run.after[i], run.before[i]) << c.what << ", register " << i;
