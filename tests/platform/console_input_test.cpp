@@ -66,18 +66,6 @@ TEST_F(ConsoleInputTest, LineReadEchoesEditsAndEndsWithCrLf) {
     EXPECT_EQ(Cursor().Y, 1);
 }
 
-TEST_F(ConsoleInputTest, EscapeClearsTheLineTyped) {
-    Type("wrong\x1bright\r");
-    if (test::RunningUnderWine()) {
-        // Wine's fault: its line editing takes Escape for a character (shown as ^[), where
-        // Windows documents Escape as clearing the line being typed.
-        EXPECT_EQ(Read(100), "wrong\x1bright\r\n");
-        return;
-    }
-    EXPECT_EQ(Read(100), "right\r\n");
-    EXPECT_EQ(ReadCells(0, 0, 7), "right  ");
-}
-
 struct EchoCase {
     const char* name;
     SHORT x;            // where the line starts, on row 1

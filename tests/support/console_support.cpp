@@ -134,6 +134,47 @@ std::vector<INPUT_RECORD> TextStrokes(const std::string& text) {
     return records;
 }
 
+std::vector<INPUT_RECORD> EditStrokes(const std::string& keys) {
+    struct Named {
+        char name;
+        WORD vk;
+        WORD scan;
+        DWORD state;
+    };
+    static constexpr Named named[] = {
+        {'L', VK_LEFT, 0x4B, ENHANCED_KEY},
+        {'R', VK_RIGHT, 0x4D, ENHANCED_KEY},
+        {'H', VK_HOME, 0x47, ENHANCED_KEY},
+        {'E', VK_END, 0x4F, ENHANCED_KEY},
+        {'D', VK_DELETE, 0x53, ENHANCED_KEY},
+        {'I', VK_INSERT, 0x52, ENHANCED_KEY},
+        {'U', VK_UP, 0x48, ENHANCED_KEY},
+        {'N', VK_DOWN, 0x50, ENHANCED_KEY},
+        {'1', VK_F1, 0x3B, 0},
+        {'3', VK_F3, 0x3D, 0},
+        {'W', VK_LEFT, 0x4B, ENHANCED_KEY | LEFT_CTRL_PRESSED},
+        {'V', VK_RIGHT, 0x4D, ENHANCED_KEY | LEFT_CTRL_PRESSED},
+        {'h', VK_HOME, 0x47, ENHANCED_KEY | LEFT_CTRL_PRESSED},
+        {'e', VK_END, 0x4F, ENHANCED_KEY | LEFT_CTRL_PRESSED},
+    };
+    std::vector<INPUT_RECORD> records;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        std::vector<INPUT_RECORD> stroke;
+        if (keys[i] != '{') {
+            stroke = TextStrokes(std::string(1, keys[i]));
+        } else {
+            const char name = keys.at(i + 1);
+            i += 2;
+            for (const Named& key : named) {
+                if (key.name == name) stroke = KeyStroke(key.vk, '\0', key.scan, key.state);
+            }
+            EXPECT_FALSE(stroke.empty()) << "no key {" << name << "}";
+        }
+        records.insert(records.end(), stroke.begin(), stroke.end());
+    }
+    return records;
+}
+
 void Type(const std::string& text) {
     if (!text.empty()) Inject(TextStrokes(text));
 }

@@ -38,6 +38,12 @@ std::vector<win::INPUT_RECORD> KeyStroke(win::WORD vk, char ch, win::WORD scan =
 // The presses and releases that type `text`, as Type types it, without writing them anywhere.
 std::vector<win::INPUT_RECORD> TextStrokes(const std::string& text);
 
+// The presses and releases of `keys`: characters as TextStrokes takes them, and keys without a
+// character in braces: {L} {R} {H} {E} Left Right Home End, {D} Delete, {I} Insert, {U} {N} Up
+// and Down, {1} {3} F1 and F3; with Ctrl: {W} {V} Ctrl+Left and Ctrl+Right, {h} {e} Ctrl+Home
+// and Ctrl+End.
+std::vector<win::INPUT_RECORD> EditStrokes(const std::string& keys);
+
 // Writes `records` into the input queue, all of them or a test failure.
 void Inject(const std::vector<win::INPUT_RECORD>& records);
 

@@ -9,29 +9,15 @@
 // - the headless console (CONLIB_CONSOLE): nothing but the records written into it.
 // When the source has ended and the queue is empty, the input has ended: a wait returns.
 //
-// A line read (ReadConsoleA with line input on) is edited and echoed here, as the Windows
-// console does it. The line has an edit point, where typed characters go: in insert mode (each
-// line starts in it) they push the rest of the line right, in overwrite mode (Insert toggles)
-// they replace the character there. A control character is a character of the line, shown as ^
-// and its letter (^A for 0x01). The keys:
-//   Left, Right, Home, End          move the edit point; Ctrl+Left and Ctrl+Right by words
-//                                   (to the start of a word; words are split by blanks)
-//   Backspace, Delete               remove the character before, at the edit point
-//   Ctrl+Home, Ctrl+End             remove the line before, from the edit point
-//   Escape                          clears the line
-//   Up, Down                        the lines entered before (LineHistory); Down past the
-//                                   newest brings back the line that was being typed
-//   F1, F3                          copy one character, the rest, of the last line entered from
-//                                   the edit point on
-//   Enter                           hands the line over followed by CR LF, wherever the edit
-//                                   point is; a line that is not empty joins the history
-// Other keys without a character (function keys, modifiers) are passed over. Characters typed
-// when the line is full are dropped. What the caller's count does not take stays pending for
-// the next read. A file or a pipe gives its lines as they stand, a line feed alone or a
-// carriage return and line feed ending each.
+// A line read (ReadConsoleA with line input on) from the keyboard is edited by the line
+// editor (platform::LineEditor, which says what each key does) and echoed here, on the
+// console's screen or, with standard output redirected, on a terminal on standard error. What
+// the caller's count does not take stays pending for the next read. A file or a pipe gives its
+// lines as they stand, a line feed alone or a carriage return and line feed ending each.
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <string_view>
 
 #include <poll.h>
 #include <unistd.h>
@@ -39,6 +25,7 @@
 #include "console_host.hpp"
 #include "handles.hpp"
 #include "platform/common/input_queue.hpp"
+#include "platform/common/line_editor.hpp"
 #include "terminal.hpp"
 #include "win.hpp"
 
@@ -52,53 +39,6 @@ using platform::WaitForever;
 
 // The mode a console's output starts with.
 constexpr DWORD DefaultOutputMode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
-
-// The lines entered before, the newest last: at most MostLines of them, their text in a ring
-// of ArenaBytes bytes, one line after the other. The oldest lines go when a new one needs the
-// room.
-class LineHistory {
-  public:
-    static constexpr std::size_t MostLines = 50;
-    static constexpr std::size_t ArenaBytes = 16384;
-
-    std::size_t size() const { return count_; }
-
-    // Keeps a line that is not empty.
-    void Add(const char* text, std::size_t length) {
-        if (length == 0 || length > ArenaBytes) return;
-        while (count_ == MostLines || used_ + length > ArenaBytes) {
-            used_ -= lines_[first_].length;
-            first_ = (first_ + 1) % MostLines;
-            --count_;
-        }
-        const Line& newest = lines_[(first_ + count_ + MostLines - 1) % MostLines];
-        const std::size_t start = count_ == 0 ? 0 : (newest.start + newest.length) % ArenaBytes;
-        for (std::size_t i = 0; i < length; ++i)
-            arena_[(start + i) % ArenaBytes] = text[i];
-        lines_[(first_ + count_) % MostLines] = Line{start, length};
-        ++count_;
-        used_ += length;
-    }
-
-    // Copies line `index` (0 is the oldest) to `target`; returns its length.
-    std::size_t Copy(std::size_t index, char* target) const {
-        const Line& line = lines_[(first_ + index) % MostLines];
-        for (std::size_t i = 0; i < line.length; ++i)
-            target[i] = arena_[(line.start + i) % ArenaBytes];
-        return line.length;
-    }
-
-  private:
-    struct Line {
-        std::size_t start;
-        std::size_t length;
-    };
-    Line lines_[MostLines] = {};
-    std::size_t first_ = 0;
-    std::size_t count_ = 0;
-    std::size_t used_ = 0;
-    char arena_[ArenaBytes] = {};
-};
 
 class ConsoleInput final : public platform::InputQueue {
   public:
@@ -184,169 +124,37 @@ class ConsoleInput final : public platform::InputQueue {
         return record.EventType == KEY_EVENT && (record.Event.KeyEvent.bKeyDown & 1) != 0;
     }
 
-    // The line being edited: line_[0, lineLength_), with the edit point at cursor_. Each edit
-    // changes the text from some index on and redraws the echo from there (ShowFrom).
-    static constexpr std::size_t MostCharacters = LineCapacity - 2;  // room for CR LF
+    // The most characters of a line, which leaves room for its CR LF.
+    static constexpr std::size_t MostCharacters = LineCapacity - 2;
 
     // Reads a line from the keyboard into line_, editing and echoing it, up to Enter (the
     // line then ends with CR LF) or the end of the input (it then has no line end).
     void EditLine() {
         StartEcho();
-        cursor_ = 0;
-        insert_ = true;
-        browsed_ = history_.size();
+        editor_.Start(MostCharacters);
         INPUT_RECORD record{};
-        while (NextRecord(record)) {
-            if (!IsKeyPress(record)) continue;
-            const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-            const char ch = key.uChar.AsciiChar;
-            const WORD vk = key.wVirtualKeyCode;
-            const bool ctrl =
-                (key.dwControlKeyState & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
-            // A line feed (Ctrl+Enter, Ctrl+J) is a character of the line like any other.
-            if (ch == '\r' || (vk == VK_RETURN && ch == '\0')) {
-                history_.Add(line_, lineLength_);
-                EndEcho();
-                EndLine();
-                return;
-            }
-            if (vk == VK_BACK || ch == '\b') {
-                if (cursor_ > 0) Remove(cursor_ - 1, cursor_);
-            } else if (vk == VK_ESCAPE) {
-                Remove(0, lineLength_);
-            } else if (ch != '\0') {
-                Put(ch);
-            } else {
-                EditKey(vk, ctrl);
+        bool entered = false;
+        while (!entered && NextRecord(record)) {
+            if (record.EventType != KEY_EVENT) continue;
+            const platform::LineChange change = editor_.Key(record.Event.KeyEvent);
+            switch (change.kind) {
+                case platform::LineChange::Kind::None:
+                    break;
+                case platform::LineChange::Kind::Point:
+                    ShowCursor();
+                    break;
+                case platform::LineChange::Kind::Text:
+                    ShowFrom(change.from);
+                    break;
+                case platform::LineChange::Kind::Entered:
+                    EndEcho();
+                    entered = true;
+                    break;
             }
         }
-    }
-
-    // A key without a character.
-    void EditKey(WORD vk, bool ctrl) {
-        switch (vk) {
-            case VK_LEFT:
-                MoveTo(ctrl ? WordLeft() : cursor_ - (cursor_ > 0 ? 1 : 0));
-                break;
-            case VK_RIGHT:
-                MoveTo(ctrl ? WordRight() : cursor_ + (cursor_ < lineLength_ ? 1 : 0));
-                break;
-            case VK_HOME:
-                if (ctrl) {
-                    Remove(0, cursor_);
-                } else {
-                    MoveTo(0);
-                }
-                break;
-            case VK_END:
-                if (ctrl) {
-                    Remove(cursor_, lineLength_);
-                } else {
-                    MoveTo(lineLength_);
-                }
-                break;
-            case VK_DELETE:
-                if (cursor_ < lineLength_) Remove(cursor_, cursor_ + 1);
-                break;
-            case VK_INSERT:
-                insert_ = !insert_;
-                break;
-            case VK_UP:
-                if (browsed_ == 0) break;
-                // The line being typed is kept, for Down to bring back.
-                if (browsed_ == history_.size()) {
-                    std::copy_n(line_, lineLength_, typed_);
-                    typedLength_ = lineLength_;
-                }
-                --browsed_;
-                Recall(browsed_);
-                break;
-            case VK_DOWN:
-                if (browsed_ >= history_.size()) break;
-                ++browsed_;
-                Recall(browsed_);
-                break;
-            case VK_F1:
-            case VK_F3:
-                CopyFromLast(vk == VK_F1 ? 1 : MostCharacters);
-                break;
-            default:
-                break;
-        }
-    }
-
-    // Puts a typed character at the edit point: inserted, or over the character there.
-    void Put(char ch) {
-        if (insert_ || cursor_ == lineLength_) {
-            if (lineLength_ == MostCharacters) return;
-            std::copy_backward(line_ + cursor_, line_ + lineLength_, line_ + lineLength_ + 1);
-            ++lineLength_;
-        }
-        line_[cursor_++] = ch;
-        ShowFrom(cursor_ - 1);
-    }
-
-    // Removes the characters [from, to) of the line; the edit point goes to `from`.
-    void Remove(std::size_t from, std::size_t to) {
-        if (from == to) return;
-        std::copy(line_ + to, line_ + lineLength_, line_ + from);
-        lineLength_ -= to - from;
-        cursor_ = from;
-        ShowFrom(from);
-    }
-
-    void MoveTo(std::size_t index) {
-        cursor_ = index;
-        ShowCursor();
-    }
-
-    static bool IsBlank(char ch) { return ch == ' '; }
-
-    // The start of the word before the edit point (of the word it stands in).
-    std::size_t WordLeft() const {
-        std::size_t i = cursor_;
-        while (i > 0 && IsBlank(line_[i - 1]))
-            --i;
-        while (i > 0 && !IsBlank(line_[i - 1]))
-            --i;
-        return i;
-    }
-
-    // The start of the next word after the edit point, or the end of the line.
-    std::size_t WordRight() const {
-        std::size_t i = cursor_;
-        while (i < lineLength_ && !IsBlank(line_[i]))
-            ++i;
-        while (i < lineLength_ && IsBlank(line_[i]))
-            ++i;
-        return i;
-    }
-
-    // Replaces the line with the history's line `index`, or with the line that was being
-    // typed when `index` is past the newest; the edit point goes to its end.
-    void Recall(std::size_t index) {
-        if (index < history_.size()) {
-            lineLength_ = history_.Copy(index, line_);
-        } else {
-            std::copy_n(typed_, typedLength_, line_);
-            lineLength_ = typedLength_;
-        }
-        cursor_ = lineLength_;
-        ShowFrom(0);
-    }
-
-    // Copies at most `most` characters of the last line entered, from the edit point's index
-    // on, over the line from the edit point.
-    void CopyFromLast(std::size_t most) {
-        if (history_.size() == 0) return;
-        const std::size_t length = history_.Copy(history_.size() - 1, last_);
-        if (cursor_ >= length) return;
-        const std::size_t count = std::min(most, length - cursor_);
-        const std::size_t from = cursor_;
-        std::copy_n(last_ + from, count, line_ + from);
-        cursor_ = from + count;
-        lineLength_ = std::max(lineLength_, cursor_);
-        ShowFrom(from);
+        const std::string_view text = editor_.line();
+        lineLength_ = text.copy(line_, MostCharacters);
+        if (entered) EndLine();
     }
 
     // The echo. On the console's screen the line's first cell is at (startX_, startY_); the
@@ -380,6 +188,9 @@ class ConsoleInput final : public platform::InputQueue {
         }
     }
 
+    // The line as the editor holds it now.
+    std::string_view Text() const { return editor_.line(); }
+
     // The cells that a character of the line takes on the screen: a control character shows
     // as ^ and its letter.
     static std::size_t CellsOf(char ch) { return static_cast<unsigned char>(ch) < 0x20 ? 2 : 1; }
@@ -387,7 +198,7 @@ class ConsoleInput final : public platform::InputQueue {
     std::size_t CellsBetween(std::size_t from, std::size_t to) const {
         std::size_t cells = 0;
         for (std::size_t i = from; i < to; ++i)
-            cells += CellsOf(line_[i]);
+            cells += CellsOf(Text()[i]);
         return cells;
     }
 
@@ -398,11 +209,11 @@ class ConsoleInput final : public platform::InputQueue {
     }
     void EmitGlyphs(std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
-            if (CellsOf(line_[i]) == 2) {
+            if (CellsOf(Text()[i]) == 2) {
                 Emit('^');
-                Emit(static_cast<char>(line_[i] + '@'));
+                Emit(static_cast<char>(Text()[i] + '@'));
             } else {
-                Emit(line_[i]);
+                Emit(Text()[i]);
             }
         }
     }
@@ -425,11 +236,11 @@ class ConsoleInput final : public platform::InputQueue {
     // The echo byte in the line's cell `cell`: a character, or either half of ^X.
     char ByteAtCell(std::size_t cell) const {
         std::size_t at = 0;
-        for (std::size_t i = 0; i < lineLength_; ++i) {
-            const std::size_t width = CellsOf(line_[i]);
+        for (std::size_t i = 0; i < Text().size(); ++i) {
+            const std::size_t width = CellsOf(Text()[i]);
             if (cell < at + width) {
-                if (width == 1) return line_[i];
-                return cell == at ? '^' : static_cast<char>(line_[i] + '@');
+                if (width == 1) return Text()[i];
+                return cell == at ? '^' : static_cast<char>(Text()[i] + '@');
             }
             at += width;
         }
@@ -448,9 +259,8 @@ class ConsoleInput final : public platform::InputQueue {
         screen.SetCursor(static_cast<int>(at % columns), static_cast<int>(at / columns));
     }
 
-    // Enter: the cursor to the line's end, then a line break.
+    // Enter: the cursor to the line's end (the edit point is there), then a line break.
     void EndEcho() {
-        cursor_ = lineLength_;
         ShowCursor();
         EchoText("\r\n", 2);
     }
@@ -459,7 +269,7 @@ class ConsoleInput final : public platform::InputQueue {
     // beyond that before, and puts the cursor at the edit point.
     void ShowFrom(std::size_t from) {
         if (!Echoing()) return;
-        const std::size_t cells = CellsBetween(0, lineLength_);
+        const std::size_t cells = CellsBetween(0, Text().size());
         const std::size_t freed = shownCells_ > cells ? shownCells_ - cells : 0;
         shownCells_ = cells;
         if (Plain()) {
@@ -472,9 +282,9 @@ class ConsoleInput final : public platform::InputQueue {
         // Characters whose cells have scrolled away above the screen are not drawn.
         std::size_t i = from;
         std::size_t cell = CellsBetween(0, from);
-        while (i < lineLength_ && Linear(cell, columns) < 0)
-            cell += CellsOf(line_[i++]);
-        if (i < lineLength_) {
+        while (i < Text().size() && Linear(cell, columns) < 0)
+            cell += CellsOf(Text()[i++]);
+        if (i < Text().size()) {
             // Drawing starts one cell early at the start of a row, on the last cell of the row
             // above: its wrap, pending there, then moves the echo on and scrolls if need be.
             if (cell > 0 && Column(cell, columns) == 0 && Linear(cell - 1, columns) >= 0) {
@@ -483,7 +293,7 @@ class ConsoleInput final : public platform::InputQueue {
             } else {
                 PlaceCursor(screen, cell);
             }
-            EmitGlyphs(i, lineLength_);
+            EmitGlyphs(i, Text().size());
             // A line that ends at the end of a row keeps its wrap pending, as the echo of a
             // line does: its last cell is put in place without moving the cursor on.
             const bool rowFilled = Column(cells, columns) == 0;
@@ -511,7 +321,7 @@ class ConsoleInput final : public platform::InputQueue {
                                    static_cast<int>(at / columns));
             at += static_cast<long>(count);
         }
-        PlaceCursor(screen, CellsBetween(0, cursor_));
+        PlaceCursor(screen, CellsBetween(0, editor_.point()));
         host.Show();
     }
 
@@ -519,13 +329,13 @@ class ConsoleInput final : public platform::InputQueue {
     void ShowCursor() {
         if (!Echoing()) return;
         if (Plain()) {
-            MovePlainCursor(cursor_);
+            MovePlainCursor(editor_.point());
             FlushEcho();
             return;
         }
         ConsoleHost& host = ConsoleHost::Instance();
         ScreenBuffer& screen = host.Screen();
-        PlaceCursor(screen, CellsBetween(0, cursor_));
+        PlaceCursor(screen, CellsBetween(0, editor_.point()));
         host.Show();
     }
 
@@ -545,13 +355,13 @@ class ConsoleInput final : public platform::InputQueue {
 
     void ShowPlainFrom(std::size_t from, std::size_t freed) {
         MovePlainCursor(from);
-        EmitGlyphs(from, lineLength_);
+        EmitGlyphs(from, Text().size());
         for (std::size_t n = freed; n > 0; --n)
             Emit(' ');
-        for (std::size_t n = freed + CellsBetween(cursor_, lineLength_); n > 0; --n)
+        for (std::size_t n = freed + CellsBetween(editor_.point(), Text().size()); n > 0; --n)
             Emit('\b');
-        shownCursor_ = cursor_;
-        shownCursorCells_ = CellsBetween(0, cursor_);
+        shownCursor_ = editor_.point();
+        shownCursorCells_ = CellsBetween(0, editor_.point());
         FlushEcho();
     }
 
@@ -590,13 +400,7 @@ class ConsoleInput final : public platform::InputQueue {
 
     Source source_ = Source::None;
 
-    std::size_t cursor_ = 0;  // the edit point, an index in line_
-    bool insert_ = true;
-    LineHistory history_;
-    std::size_t browsed_ = 0;  // the history line shown; history_.size() for the one typed
-    char typed_[LineCapacity] = {};
-    std::size_t typedLength_ = 0;
-    char last_[LineCapacity] = {};  // the last line entered, for F1 and F3
+    platform::LineEditor editor_;
 
     int startX_ = 0;
     int startY_ = 0;
