@@ -2,9 +2,9 @@
 //
 // The first input byte chooses how the rest is cut into reads. The rest is decoded twice: as
 // one read, and read by read the way the console host does it (keep what was not used, append
-// the next read, decode without `final`; at the end decode with `final`). Both must give the
-// same events, every call must keep the decoder's promises, and every key's records must be
-// well formed.
+// the next read, decode without `final`; at the end decode with `final` and end a drop). Both
+// must give the same events and the same reports, every call must keep the decoder's promises,
+// and every key's records must be well formed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +24,9 @@ constexpr std::size_t MaxEvents = MaxInput * KeyEvents::Capacity;
 struct Events {
     INPUT_RECORD records[MaxEvents];
     std::size_t count;
+    TerminalReport reports[MaxInput];
+    std::size_t reportCount;
+    DecoderState state;
 };
 
 Events OneRead;
@@ -78,19 +81,26 @@ std::size_t DecodeAvailable(const std::uint8_t* bytes, std::size_t length, bool 
     std::size_t used = 0;
     while (used < length) {
         KeyEvents key;
-        const std::size_t n = DecodeKey(bytes + used, length - used, final, key);
+        const std::size_t n = DecodeKey(bytes + used, length - used, final, out.state, key);
         Check(n <= length - used, "used more bytes than given");
         if (n == 0) {
             Check(!final, "stalled with final");
             Check(length - used < MaxSequenceLength, "stalled on a full buffer");
             Check(key.count == 0, "events while waiting for more");
+            Check(key.report.kind == TerminalReport::Kind::None, "report while waiting for more");
             break;
         }
         CheckKey(key);
+        if (key.report.kind != TerminalReport::Kind::None) {
+            Check(key.count == 0, "a report with key events");
+            Check(key.report.count <= TerminalReport::Capacity, "too many report values");
+            out.reports[out.reportCount++] = key.report;
+        }
         std::memcpy(out.records + out.count, key.records, key.count * sizeof(INPUT_RECORD));
         out.count += key.count;
         used += n;
     }
+    if (final && used == length) out.state.EndDrop();
     return used;
 }
 
@@ -103,11 +113,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     --size;
 
     OneRead.count = 0;
+    OneRead.reportCount = 0;
+    OneRead.state = DecoderState{};
     Check(DecodeAvailable(data, size, true, OneRead) == size, "one read not used up");
 
     // The reads: lengths 1 to 16 from a small generator seeded by the first byte. `pending`
     // is the host's buffer: the bytes not used yet, followed by the new read.
     ReadByRead.count = 0;
+    ReadByRead.reportCount = 0;
+    ReadByRead.state = DecoderState{};
     std::uint8_t pending[MaxInput];
     std::size_t pendingLength = 0;
     std::size_t offset = 0;
@@ -129,6 +143,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < OneRead.count; ++i) {
         Check(SameKeyEvent(OneRead.records[i], ReadByRead.records[i]),
               "events depend on the reads");
+    }
+    Check(OneRead.reportCount == ReadByRead.reportCount, "report count depends on the reads");
+    for (std::size_t i = 0; i < OneRead.reportCount; ++i) {
+        const TerminalReport& a = OneRead.reports[i];
+        const TerminalReport& b = ReadByRead.reports[i];
+        bool same = a.kind == b.kind && a.decPrivate == b.decPrivate && a.count == b.count;
+        for (std::size_t v = 0; same && v < a.count; ++v)
+            same = a.values[v] == b.values[v];
+        Check(same, "reports depend on the reads");
     }
     return 0;
 }

@@ -38,8 +38,13 @@ class ScriptedInput final : public InputQueue {
         return {count, false};
     }
 
+    void TakeReport(const TerminalReport& report) override { reports.push_back(report); }
+
     std::vector<std::string> steps_;
     std::size_t next_ = 0;
+
+  public:
+    std::vector<TerminalReport> reports;
 };
 
 // The queue is too large for a test's stack.
@@ -161,6 +166,18 @@ TEST(InputQueueTest, EscapeSequencesAcrossReads) {
         auto input = Scripted(c.steps, 0);
         EXPECT_EQ(KeysPressed(*input), c.keys);
     }
+}
+
+// The terminal's replies go to TakeReport, however the reads split them, and never into the
+// queue; nor does the rest of a sequence too long to hold.
+TEST(InputQueueTest, RepliesOfTheTerminalAreNoKeys) {
+    auto input = Scripted(
+        {"a\x1b[?2026;", "2$y\x1b]11;rgb:0/0/0\x1b", "\\b", "\x1b[", std::string(600, '9'), "~c"},
+        0);
+    EXPECT_EQ(KeysPressed(*input), (std::vector<WORD>{'A', 'B', 'C'}));
+    ASSERT_EQ(input->reports.size(), 1u);
+    EXPECT_EQ(input->reports[0].kind, TerminalReport::Kind::Mode);
+    EXPECT_EQ(input->reports[0].values[0], 2026u);
 }
 
 TEST(InputQueueTest, FullQueueTakesNoMoreAndKeepsTheOrder) {

@@ -74,21 +74,32 @@ std::vector<Event> ToEvents(const KeyEvents& events) {
 struct Step {
     std::size_t used;
     std::vector<Event> events;
+    TerminalReport report;
 };
 
-Step DecodeOnce(std::string_view bytes, bool final) {
+Step DecodeOnce(std::string_view bytes, bool final, DecoderState& state) {
     const std::vector<unsigned char> block(bytes.begin(), bytes.end());
     KeyEvents events{};
-    const std::size_t used = DecodeKey(block.data(), block.size(), final, events);
+    const std::size_t used = DecodeKey(block.data(), block.size(), final, state, events);
     EXPECT_LE(used, bytes.size());
-    return {used, ToEvents(events)};
+    if (events.report.kind != TerminalReport::Kind::None) {
+        EXPECT_EQ(events.count, 0u);
+    }
+    return {used, ToEvents(events), events.report};
+}
+
+// One call with a decoder that has nothing carried over.
+Step DecodeOnce(std::string_view bytes, bool final) {
+    DecoderState state;
+    return DecodeOnce(bytes, final, state);
 }
 
 // Decodes all of `bytes` as one read after which nothing more comes.
 std::vector<Event> DecodeAll(std::string_view bytes) {
     std::vector<Event> all;
+    DecoderState state;
     while (!bytes.empty()) {
-        const Step step = DecodeOnce(bytes, true);
+        const Step step = DecodeOnce(bytes, true, state);
         EXPECT_GT(step.used, 0u) << "stuck at " << Shown(bytes);
         if (step.used == 0) break;
         all.insert(all.end(), step.events.begin(), step.events.end());
@@ -152,19 +163,25 @@ struct Reader {
         Decode(false);
     }
     // The timer ran out with nothing more read.
-    void TimeOut() { Decode(true); }
+    void TimeOut() {
+        Decode(true);
+        state.EndDrop();
+    }
 
     void Decode(bool final) {
         while (!pending.empty()) {
-            const Step step = DecodeOnce(pending, final);
+            const Step step = DecodeOnce(pending, final, state);
             if (step.used == 0) break;
             events.insert(events.end(), step.events.begin(), step.events.end());
+            if (step.report.kind != TerminalReport::Kind::None) reports.push_back(step.report);
             pending.erase(0, step.used);
         }
     }
 
     std::string pending;  // bytes read but not used yet
     std::vector<Event> events;
+    std::vector<TerminalReport> reports;
+    DecoderState state;
 };
 
 // ---- One key per sequence --------------------------------------------------------------
@@ -508,15 +525,13 @@ TEST(VtInput, SequencesThatAreNoKeyAreUsedWholeAndGiveNothing) {
     const std::string_view rows[] = {
         "\x1b[99~",         // no such key number
         "\x1b[200~",        // start of a bracketed paste
-        "\x1b[?1;2c",       // device attributes report
         "\x1b[<0;10;5M",    // mouse report
-        "\x1b[12;40R",      // cursor position report
         "\x1b[1;5X",        // unknown final byte
         "\x1b[1:5A",        // sub-parameter
         "\x1b[1;2;3;4;5A",  // too many parameters
         "\x1b[27;5;9~",     // a key in a form not decoded
         "\x1b[2 q",         // intermediate byte
-        "\x1b[5;5$",        // rxvt's suffix takes no modifier parameter
+        "\x1b[5;5$A",       // rxvt's suffix takes no modifier parameter
         "\x1b[2a",          // rxvt's Shift+Up takes no parameter
         "\x1bOZ",           // unknown SS3 key
         "\x1bO1;2;3A",      // too many SS3 parameters
@@ -553,21 +568,196 @@ TEST(VtInput, ABrokenSequenceGivesNothingAndTheByteThatBrokeItStartsTheNextKey) 
 }
 
 TEST(VtInput, AnOverlongSequenceIsDroppedInsteadOfWaitedFor) {
-    // Longer than any sequence the decoder knows, without a final byte: waiting would stall a
+    // Longer than any sequence the decoder knows, without an end: waiting would stall a
     // caller whose buffer is full.
     const std::string parameters(MaxSequenceLength, '1');
-    for (const std::string& bytes :
-         {"\x1b[" + parameters, "\x1b\x1b[" + parameters, "\x1bO" + parameters}) {
+    for (const std::string& bytes : {"\x1b[" + parameters, "\x1b\x1b[" + parameters,
+                                     "\x1bO" + parameters, "\x1b]" + parameters}) {
         SCOPED_TRACE(Shown(bytes));
         const Step step = DecodeOnce(bytes, false);
         EXPECT_GT(step.used, 0u);
+        EXPECT_TRUE(step.events.empty());
     }
-    const Step step = DecodeOnce("\x1b[" + parameters + "A", false);
-    EXPECT_EQ(step.used, MaxSequenceLength);
-    EXPECT_TRUE(step.events.empty());
-
-    // A sequence just short of the limit still waits.
+    // Just short of the limit, they still wait.
     EXPECT_EQ(DecodeOnce("\x1b[" + std::string(MaxSequenceLength - 3, '1'), false).used, 0u);
+    EXPECT_EQ(DecodeOnce("\x1b]" + std::string(MaxSequenceLength - 3, '1'), false).used, 0u);
+}
+
+// What is cut at the bound is dropped to its end, however the reads split it, and the key
+// after it arrives.
+TEST(VtInput, TheRestOfAnOverlongSequenceGivesNoKey) {
+    const KeyPress a{'A', 0x1E, 'a', 0};
+    const KeyPress enter{VK_RETURN, 0x1C, '\r', 0};
+    const std::string digits(500, '7');
+    const std::string title(500, 't');
+    const struct {
+        std::string bytes;
+        std::initializer_list<KeyPress> keys;
+    } rows[] = {
+        {"\x1b[" + digits + "Ha", {a}},      // ended by its final byte
+        {"\x1b[" + digits + "\r", {enter}},  // broken off
+        {"\x1b\x1b[" + digits + "~a", {a}},
+        {"\x1b]2;" + title + "\x1b\\a", {a}},
+        {"\x1b]2;" + title + "\aa", {a}},
+        {"\x1bP" + title + "\x1b\\a", {a}},
+        {"\x1b]2;" + title + "\r", {enter}},
+        {"\x1b]2;" + title + "\x1b[A", {{VK_UP, 0x48, 0, Grey}}},
+    };
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        SCOPED_TRACE("row " + std::to_string(row));
+        EXPECT_EQ(DecodeAll(rows[row].bytes), Presses(rows[row].keys));
+        for (const std::size_t readSize : {1u, 7u, 100u}) {
+            Reader reader;
+            for (std::size_t at = 0; at < rows[row].bytes.size(); at += readSize) {
+                reader.Read(std::string_view(rows[row].bytes).substr(at, readSize));
+            }
+            reader.TimeOut();
+            EXPECT_EQ(reader.events, Presses(rows[row].keys)) << "reads of " << readSize;
+        }
+    }
+    // Once the timer has run out, what comes is typed, not the rest.
+    Reader reader;
+    reader.Read("\x1b[" + digits);
+    reader.TimeOut();
+    reader.Read("1a");
+    EXPECT_EQ(reader.events, Presses({{'1', 0x02, '1', 0}, a}));
+}
+
+// ---- Control strings and the terminal's replies ----------------------------------------
+
+TEST(VtInput, ControlStringsAreUsedWholeAndGiveNothing) {
+    const std::string_view rows[] = {
+        "\x1b]11;rgb:0000/0000/0000\x1b\\",   // colour reply, ended by ST
+        "\x1b]11;rgb:ffff/ffff/ffff\a",       // and by BEL
+        "\x1b]4;1;rgb:cdcd/0000/0000\x1b\\",  // palette colour
+        "\x1b]l\xc3\xa9t\xc3\xa9\x1b\\",      // window title, UTF-8
+        "\x1b]\a",                            // empty
+        "\x1bP1$r0;1m\x1b\\",                 // DCS: a setting reported
+        "\x1bP>|xterm(390)\x1b\\",            // DCS: the terminal's name
+        "\x1b_Gi=1;OK\x1b\\",                 // APC
+        "\x1b^private\x1b\\",                 // PM
+        "\x1bXstring\x1b\\",                  // SOS
+    };
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        const std::string_view bytes = rows[row];
+        SCOPED_TRACE("row " + std::to_string(row) + ": " + Shown(bytes));
+        for (const bool final : {false, true}) {
+            const Step step = DecodeOnce(bytes, final);
+            EXPECT_EQ(step.used, bytes.size()) << "final " << final;
+            EXPECT_TRUE(step.events.empty()) << "final " << final;
+            EXPECT_EQ(step.report.kind, TerminalReport::Kind::None);
+        }
+        // Every prefix waits for the rest.
+        for (std::size_t length = 1; length < bytes.size(); ++length) {
+            EXPECT_EQ(DecodeOnce(bytes.substr(0, length), false).used, 0u) << length;
+        }
+    }
+}
+
+// A string's introducer typed as a key: Alt+] (ESC ]), Alt+Shift+P (ESC P) and the others
+// arrive, decided by the timer or by a byte no string holds.
+TEST(VtInput, AStringIntroducerTypedAloneIsAltWithItsKey) {
+    const KeyPress altBracket{VK_OEM_6, 0x1B, ']', Alt};
+    const KeyPress enter{VK_RETURN, 0x1C, '\r', 0};
+    const KeyPress one{'1', 0x02, '1', 0};
+    const EndRow rows[] = {
+        {"\x1b]", {altBracket}},
+        {"\x1bP", {{'P', 0x19, 'P', Shift | Alt}}},
+        {"\x1b_", {{VK_OEM_MINUS, 0x0C, '_', Shift | Alt}}},
+        {"\x1b^", {{'6', 0x07, '^', Shift | Alt}}},
+        {"\x1bX", {{'X', 0x2D, 'X', Shift | Alt}}},
+        {"\x1b]11", {altBracket, one, one}},                            // timer
+        {"\x1b]\r", {altBracket, enter}},                               // control
+        {"\x1b]1\x1b[A", {altBracket, one, {VK_UP, 0x48, 0, Grey}}},    // ESC
+        {"\x1b]1\x1b", {altBracket, one, {VK_ESCAPE, 0x01, 0x1B, 0}}},  // timer
+        {"\x1b]\x7f", {altBracket, {VK_BACK, 0x0E, '\b', 0}}},          // DEL
+    };
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        SCOPED_TRACE("row " + std::to_string(row) + ": " + Shown(rows[row].bytes));
+        EXPECT_EQ(DecodeAll(rows[row].bytes), Presses(rows[row].keys));
+    }
+    Reader reader;
+    reader.Read("\x1b]");
+    EXPECT_TRUE(reader.events.empty());  // a string may follow
+    reader.TimeOut();
+    reader.Read("1");
+    EXPECT_EQ(reader.events, Presses({altBracket, one}));
+}
+
+struct ReportRow {
+    std::string_view bytes;
+    TerminalReport::Kind kind;
+    bool decPrivate;
+    std::vector<unsigned> values;
+};
+
+TEST(VtInput, RepliesOfTheTerminalComeAsReports) {
+    using Kind = TerminalReport::Kind;
+    const ReportRow rows[] = {
+        {"\x1b[?2026;2$y", Kind::Mode, true, {2026, TerminalReport::Reset}},
+        {"\x1b[?2026;0$y", Kind::Mode, true, {2026, TerminalReport::NotRecognized}},
+        {"\x1b[?1049;1$y", Kind::Mode, true, {1049, TerminalReport::Set}},
+        {"\x1b[4;4$y", Kind::Mode, false, {4, TerminalReport::PermanentlyReset}},
+        {"\x1b[?65;1;9c", Kind::DeviceAttributes, false, {65, 1, 9}},
+        {"\x1b[?1;2c", Kind::DeviceAttributes, false, {1, 2}},
+        {"\x1b[?6c", Kind::DeviceAttributes, false, {6}},
+        {"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c",
+         Kind::DeviceAttributes,
+         false,
+         {64, 1, 2, 6, 9, 15, 16, 17, 18, 21, 22, 28}},
+        {"\x1b[>41;390;0c", Kind::SecondaryDeviceAttributes, false, {41, 390, 0}},
+        {"\x1b[?12;40R", Kind::CursorPosition, false, {12, 40}},
+        {"\x1b[?1;1;1R", Kind::CursorPosition, false, {1, 1, 1}},
+        {"\x1b[12;40R", Kind::CursorPosition, false, {12, 40}},
+        {"\x1b[99999;1R", Kind::CursorPosition, false, {65535, 1}},
+    };
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        const ReportRow& r = rows[row];
+        SCOPED_TRACE("row " + std::to_string(row) + ": " + Shown(r.bytes));
+        const Step step = DecodeOnce(r.bytes, false);
+        EXPECT_EQ(step.used, r.bytes.size());
+        EXPECT_TRUE(step.events.empty());
+        EXPECT_EQ(step.report.kind, r.kind);
+        EXPECT_EQ(step.report.decPrivate, r.decPrivate);
+        EXPECT_EQ(std::vector<unsigned>(step.report.values, step.report.values + step.report.count),
+                  r.values);
+        for (std::size_t length = 1; length < r.bytes.size(); ++length) {
+            EXPECT_EQ(DecodeOnce(r.bytes.substr(0, length), false).used, 0u) << length;
+        }
+    }
+    // Row 1 is F3 with modifiers, as the keyboard sends it.
+    EXPECT_EQ(DecodeAll("\x1b[1;5R"), Press({VK_F3, 0x3D, 0, Ctrl}));
+}
+
+// Replies amid typed keys, however the reads split them, give their reports and no key; an
+// Escape typed just before a reply still arrives.
+TEST(VtInput, RepliesAmidKeysGiveNoKey) {
+    const KeyPress a{'A', 0x1E, 'a', 0};
+    const KeyPress b{'B', 0x30, 'b', 0};
+    const KeyPress escape{VK_ESCAPE, 0x01, 0x1B, 0};
+    const std::string stream =
+        "a\x1b[?2026;1$yb\x1b]11;rgb:0000/0000/0000\x1b\\a\x1b\x1b[?62;22cb\x1b\x1b]10;?\ab";
+    for (const std::size_t readSize : {1u, 3u, 1000u}) {
+        SCOPED_TRACE("reads of " + std::to_string(readSize));
+        Reader reader;
+        for (std::size_t at = 0; at < stream.size(); at += readSize)
+            reader.Read(std::string_view(stream).substr(at, readSize));
+        reader.TimeOut();
+        EXPECT_EQ(reader.events, Presses({a, b, a, escape, b, escape, b}));
+        ASSERT_EQ(reader.reports.size(), 2u);
+        EXPECT_EQ(reader.reports[0].kind, TerminalReport::Kind::Mode);
+        EXPECT_EQ(reader.reports[0].values[0], 2026u);
+        EXPECT_EQ(reader.reports[0].values[1], 1u);
+        EXPECT_EQ(reader.reports[1].kind, TerminalReport::Kind::DeviceAttributes);
+        EXPECT_TRUE(reader.pending.empty());
+    }
+    // A device attributes reply too long to hold still reports, with its values lost.
+    Reader reader;
+    reader.Read("\x1b[?" + std::string(200, '1') + "ca");
+    EXPECT_EQ(reader.events, Presses({a}));
+    ASSERT_EQ(reader.reports.size(), 1u);
+    EXPECT_EQ(reader.reports[0].kind, TerminalReport::Kind::DeviceAttributes);
+    EXPECT_EQ(reader.reports[0].count, 0u);
 }
 
 TEST(VtInput, InvalidUtf8GivesOneQuestionMarkPerBrokenPiece) {

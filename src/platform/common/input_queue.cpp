@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include "platform/common/vt_input.hpp"
-
 namespace conlib::platform {
 
 using namespace win;
@@ -113,17 +111,23 @@ bool InputQueue::Decode(bool final) {
     bool complete = true;
     while (used < byteCount_ && HasRoom()) {
         KeyEvents events{};
-        const std::size_t n = DecodeKey(bytes_ + used, byteCount_ - used, final, events);
+        const std::size_t n =
+            DecodeKey(bytes_ + used, byteCount_ - used, final, decoder_, events);
         if (n == 0) {
             complete = false;
             break;
         }
         used += n;
         Append(events.records, events.count);
+        if (events.report.kind != TerminalReport::Kind::None) TakeReport(events.report);
     }
     TakeBytes(used);
-    return complete;
+    // Nothing more is coming now: what comes later was typed, not the rest of a long sequence.
+    if (final && byteCount_ == 0) decoder_.EndDrop();
+    return complete && !decoder_.Dropping();
 }
+
+void InputQueue::TakeReport(const TerminalReport&) {}
 
 bool InputQueue::HasRoom() const {
     return QueueCapacity - size_ >= KeyEvents::Capacity;

@@ -23,6 +23,7 @@
 
 #include <cstddef>
 
+#include "platform/common/vt_input.hpp"
 #include "win.hpp"
 
 namespace conlib::platform {
@@ -87,6 +88,10 @@ class InputQueue {
     // them (WaitForever: as long as it takes). Not called again once it has reported the end.
     virtual SourceRead ReadSource(unsigned char* buffer, std::size_t room, int timeoutMs) = 0;
 
+    // Takes a reply of the terminal that came among the keyboard's bytes (it never becomes a
+    // record). By default it is dropped.
+    virtual void TakeReport(const TerminalReport& report);
+
     // Puts the next text of a ReadConsoleA into line_ (empty when it is called): with
     // `lineInput`, a line; without, the characters there are, at most `count`. Leaves line_
     // empty only when the input has ended. By default: from a stream, as the top of this file
@@ -97,8 +102,10 @@ class InputQueue {
     // false when nothing was read (none came in time, or the source ended).
     bool ReadReady(int timeoutMs, std::size_t most);
     // Decodes the keys at the start of the byte buffer into the queue, while the queue has
-    // room for a key's records; false when what is left is the start of a sequence that needs
-    // more bytes. With `final`, every byte left decodes (as far as the queue has room).
+    // room for a key's records, and hands the terminal's replies to TakeReport; false when
+    // what is left is the start of a sequence that needs more bytes, or a sequence cut at the
+    // bound is still being dropped. With `final`, every byte left decodes (as far as the queue
+    // has room), and a drop ends once the bytes are used.
     bool Decode(bool final);
     // True when the queue has room for the records of one more key.
     bool HasRoom() const;
@@ -128,6 +135,7 @@ class InputQueue {
     std::size_t size_ = 0;
     unsigned char bytes_[ByteCapacity] = {};
     std::size_t byteCount_ = 0;
+    DecoderState decoder_;
     bool ended_ = false;
     win::DWORD mode_ = DefaultMode;
     std::size_t lineDelivered_ = 0;

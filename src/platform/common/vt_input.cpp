@@ -28,6 +28,19 @@
 //
 // Any other complete sequence, private ones (CSI ? ..., CSI < ...) and those with sub-parameters
 // or intermediate bytes included, stands for no key: it is used whole and gives no events.
+// Among them, the terminal's replies come as reports:
+//
+//   CSI ? Pd ; Ps $ y, CSI Pd ; Ps $ y     the setting Ps of mode Pd (DECRPM)
+//   CSI ? ... c, CSI > ... c               primary, secondary device attributes
+//   CSI ? row ; column R (; page)          the cursor position; also CSI row ; column R with
+//                                          a row above 1 (row 1 is F3 with modifiers)
+//
+// Control strings, ESC ] (OSC), ESC P (DCS), ESC _ (APC), ESC ^ (PM) and ESC X (SOS), up to
+// BEL or ST (ESC backslash), stand for no key either. Their text is printable; a string broken
+// off by a control character (or an ESC that starts no ST), and one unfinished when nothing
+// more comes, was typed: Alt with the second byte's key (Alt+] for ESC ]), then its bytes as
+// keys. A sequence or string that runs past MaxSequenceLength bytes is cut there and dropped
+// to its end, however long.
 #include "platform/common/vt_input.hpp"
 
 #include "platform/common/cp437.hpp"
@@ -39,6 +52,7 @@ namespace {
 using namespace win;
 
 constexpr unsigned char Esc = 0x1B;
+constexpr unsigned char Bel = 0x07;
 
 // The modifiers a key is typed with, as control-key state bits (the left-hand keys).
 constexpr DWORD Shift = SHIFT_PRESSED;
@@ -273,20 +287,37 @@ std::size_t DecodeText(const unsigned char* bytes, std::size_t length, bool fina
 
 // ---- Escape sequences ------------------------------------------------------------------
 
-enum class Outcome { Key, NoKey, NeedMore };
+enum class Outcome {
+    Key,       // a key
+    NoKey,     // a sequence that stands for no key, or a broken one
+    Report,    // a reply of the terminal
+    NeedMore,  // unfinished: more bytes may come
+    Typed,     // a control string broken off: its introducer was typed, as Alt with a key
+    Cut,       // too long: cut at the bound, the rest to be dropped
+};
 
 struct Sequence {
     Outcome outcome;
-    std::size_t length;  // bytes used, for Key and NoKey
+    std::size_t length;  // bytes used, for Key, NoKey, Report and Cut
     Key key;
+    TerminalReport report;
+    unsigned char marker;  // a control sequence's private marker, for Cut
 };
 
 constexpr Sequence NoKey(std::size_t length) {
-    return {Outcome::NoKey, length, {}};
+    return {Outcome::NoKey, length, {}, {}, 0};
 }
 constexpr Sequence Found(std::size_t length, Key key) {
-    return {Outcome::Key, length, key};
+    return {Outcome::Key, length, key, {}, 0};
 }
+constexpr Sequence Reported(std::size_t length, const TerminalReport& report) {
+    return {Outcome::Report, length, {}, report, 0};
+}
+constexpr Sequence Cut(std::size_t length, unsigned char marker) {
+    return {Outcome::Cut, length, {}, {}, marker};
+}
+constexpr Sequence NeedMore{Outcome::NeedMore, 0, {}, {}, 0};
+constexpr Sequence Typed{Outcome::Typed, 0, {}, {}, 0};
 
 // The modifiers that an xterm modifier parameter stands for. Higher bits (Meta, or Super for
 // some terminals) have no Windows modifier and are left out.
@@ -382,11 +413,19 @@ Key RxvtArrow(unsigned char final) {
     return arrows[final - 'a'];
 }
 
-constexpr std::size_t MaxParameters = 4;
+// The most parameters of a key; a report may have more.
+constexpr std::size_t MaxKeyParameters = 4;
+constexpr unsigned MaxParameterValue = 65535;
 
+// The parameters of a sequence: `count` of them, the first TerminalReport::Capacity kept.
 struct Parameters {
-    unsigned value[MaxParameters];
+    unsigned value[TerminalReport::Capacity];
     std::size_t count;
+
+    void Add(unsigned parameter) {
+        if (count < TerminalReport::Capacity) value[count] = parameter;
+        ++count;
+    }
 };
 
 // The key of a complete "CSI parameters final".
@@ -463,16 +502,43 @@ bool Ss3Key(const Parameters& p, unsigned char final, Key& key) {
     return true;
 }
 
-// Parses the sequence at the start of `bytes`, which begins "ESC [" or "ESC O" and is dropped
+// The reply of the terminal that a complete "CSI marker parameters intermediate final" is;
+// false for any other sequence.
+bool ReportOf(const Parameters& p, unsigned char marker, unsigned char intermediate,
+              unsigned char final, TerminalReport& report) {
+    using Kind = TerminalReport::Kind;
+    report = TerminalReport{};
+    if (final == 'y' && intermediate == '$' && (marker == 0 || marker == '?') && p.count == 2) {
+        report.kind = Kind::Mode;
+        report.decPrivate = marker == '?';
+    } else if (final == 'c' && intermediate == 0 && marker == '?') {
+        report.kind = Kind::DeviceAttributes;
+    } else if (final == 'c' && intermediate == 0 && marker == '>') {
+        report.kind = Kind::SecondaryDeviceAttributes;
+    } else if (final == 'R' && intermediate == 0 &&
+               ((marker == '?' && (p.count == 2 || p.count == 3)) ||
+                (marker == 0 && p.count == 2 && p.value[0] > 1))) {
+        report.kind = Kind::CursorPosition;
+    } else {
+        return false;
+    }
+    report.count = p.count < TerminalReport::Capacity ? p.count : TerminalReport::Capacity;
+    for (std::size_t i = 0; i < report.count; ++i)
+        report.values[i] = p.value[i];
+    return true;
+}
+
+// Parses the sequence at the start of `bytes`, which begins "ESC [" or "ESC O" and is cut
 // once it runs to `maxLength` bytes without a final byte.
 //
-// Parameter bytes (0x30-0x3F) and intermediate bytes (0x20-0x2F) run up to a final byte
-// (0x40-0x7E). rxvt ends its modified keys with '$', an intermediate byte elsewhere: right
-// after plain parameters it is taken as the final byte.
+// A private marker (0x3C-0x3F) may come first; then parameter bytes (0x30-0x3B) and
+// intermediate bytes (0x20-0x2F) run up to a final byte (0x40-0x7E). rxvt ends its modified
+// keys with '$', an intermediate byte elsewhere: right after one plain parameter it is taken
+// as the final byte.
 Sequence ParseSequence(const unsigned char* bytes, std::size_t length, std::size_t maxLength) {
     const unsigned char introducer = bytes[1];
     if (introducer == '[' && length > 2 && bytes[2] == '[') {  // Linux console F1-F5
-        if (length == 3) return {Outcome::NeedMore, 0, {}};
+        if (length == 3) return NeedMore;
         const unsigned char final = bytes[3];
         if (final >= 'A' && final <= 'E') return Found(4, FunctionKey(final - 'A' + 1u));
         return NoKey(final >= 0x40 && final <= 0x7E ? 4 : 3);
@@ -482,26 +548,34 @@ Sequence ParseSequence(const unsigned char* bytes, std::size_t length, std::size
     Parameters parameters{};
     unsigned current = 0;
     bool anyParameter = false;
-    bool unusual = false;  // private marker, sub-parameter, intermediate byte, too many
-    bool intermediate = false;
+    bool separated = false;          // a ';' came
+    unsigned char marker = 0;        // the private marker
+    unsigned char intermediate = 0;  // the intermediate byte
+    bool unusual = false;  // a sub-parameter, a marker further on, bytes out of their order
     std::size_t i = 2;
     for (; i < limit; ++i) {
         const unsigned char c = bytes[i];
+        if (intermediate != 0 && c >= 0x30 && c <= 0x3F) unusual = true;
         if (c >= '0' && c <= '9') {
             current = current * 10 + (c - '0');
-            if (current > 9999) current = 9999;
+            if (current > MaxParameterValue) current = MaxParameterValue;
             anyParameter = true;
         } else if (c == ';') {
-            if (parameters.count < MaxParameters) parameters.value[parameters.count] = current;
-            ++parameters.count;
+            parameters.Add(current);
             current = 0;
             anyParameter = true;
+            separated = true;
+        } else if (c >= 0x3C && c <= 0x3F && i == 2) {
+            marker = c;
         } else if (c >= 0x3A && c <= 0x3F) {
             unusual = true;
         } else if (c >= 0x20 && c <= 0x2F) {
-            if (c == '$' && introducer == '[' && !unusual && !intermediate) break;
-            intermediate = true;
-            unusual = true;
+            if (c == '$' && introducer == '[' && marker == 0 && !separated && !unusual &&
+                intermediate == 0) {
+                break;
+            }
+            if (intermediate != 0) unusual = true;
+            intermediate = c;
         } else {
             break;
         }
@@ -509,21 +583,94 @@ Sequence ParseSequence(const unsigned char* bytes, std::size_t length, std::size
     if (i == limit) {
         // Ran out of bytes: wait for the rest, unless the sequence is already too long to be
         // one the decoder knows.
-        if (length < maxLength) return {Outcome::NeedMore, 0, {}};
-        return NoKey(i);
+        if (length < maxLength) return NeedMore;
+        return Cut(i, marker);
     }
     const unsigned char final = bytes[i];
     if (final != '$' && (final < 0x40 || final > 0x7E)) return NoKey(i);  // broken off
-    if (anyParameter) {
-        if (parameters.count < MaxParameters) parameters.value[parameters.count] = current;
-        ++parameters.count;
-    }
-    if (parameters.count > MaxParameters) unusual = true;
-    Key key{};
+    if (anyParameter) parameters.Add(current);
     if (unusual) return NoKey(i + 1);
+    if (introducer == '[') {
+        TerminalReport report{};
+        if (ReportOf(parameters, marker, intermediate, final, report)) {
+            return Reported(i + 1, report);
+        }
+    }
+    if (marker != 0 || intermediate != 0 || parameters.count > MaxKeyParameters) {
+        return NoKey(i + 1);
+    }
+    Key key{};
     const bool known =
         introducer == '[' ? CsiKey(parameters, final, key) : Ss3Key(parameters, final, key);
     return known ? Found(i + 1, key) : NoKey(i + 1);
+}
+
+// The second byte of each control string: OSC, DCS, APC, PM and SOS.
+bool StartsString(unsigned char byte) {
+    return byte == ']' || byte == 'P' || byte == '_' || byte == '^' || byte == 'X';
+}
+
+// Bytes that cannot be part of a control string's text; BEL and ESC end it.
+bool BreaksString(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// Parses the control string at the start of `bytes`, which begins with ESC and a byte of
+// StartsString and is cut once it runs to `maxLength` bytes without an end. Its text is
+// printable ASCII and the bytes of UTF-8 characters; a terminal sends nothing else in one.
+Sequence ParseString(const unsigned char* bytes, std::size_t length, std::size_t maxLength) {
+    const std::size_t limit = length < maxLength ? length : maxLength;
+    for (std::size_t i = 2; i < limit; ++i) {
+        const unsigned char c = bytes[i];
+        if (c == Bel) return NoKey(i + 1);
+        if (c == Esc) {
+            if (i + 1 == limit) return length < maxLength ? NeedMore : Cut(i, 0);
+            return bytes[i + 1] == '\\' ? NoKey(i + 2) : Typed;
+        }
+        if (BreaksString(c)) return Typed;
+    }
+    return length < maxLength ? NeedMore : Cut(limit, 0);
+}
+
+// Drops the bytes at the start of `bytes` that still belong to a sequence cut at the bound,
+// and returns how many. The drop ends at the sequence's end, which is dropped too, or at a
+// byte that cannot continue it, which is not.
+std::size_t DropRest(const unsigned char* bytes, std::size_t length, bool final,
+                     DecoderState& state, KeyEvents& events) {
+    if (state.drop == DecoderState::Drop::ControlSequence) {
+        for (std::size_t i = 0; i < length; ++i) {
+            const unsigned char c = bytes[i];
+            if (c >= 0x20 && c <= 0x3F) continue;
+            state.EndDrop();
+            if (c < 0x40 || c > 0x7E) return i;
+            // A device attributes reply too long to hold still says that the terminal has
+            // answered.
+            if (c == 'c' && (state.marker == '?' || state.marker == '>')) {
+                events.report.kind = state.marker == '?'
+                                         ? TerminalReport::Kind::DeviceAttributes
+                                         : TerminalReport::Kind::SecondaryDeviceAttributes;
+            }
+            return i + 1;
+        }
+        return length;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned char c = bytes[i];
+        if (c == Bel) {
+            state.EndDrop();
+            return i + 1;
+        }
+        if (c == Esc) {
+            if (i + 1 == length && !final) return i;  // ST may follow
+            state.EndDrop();
+            return i + 1 < length && bytes[i + 1] == '\\' ? i + 2 : i;
+        }
+        if (BreaksString(c)) {
+            state.EndDrop();
+            return i;
+        }
+    }
+    return length;
 }
 
 // ---- Keys ------------------------------------------------------------------------------
@@ -543,46 +690,76 @@ std::size_t DecodePlain(const unsigned char* bytes, std::size_t length, bool fin
     return used;
 }
 
-// Decodes what starts with ESC: Escape, Alt with a key (Alt+Escape for ESC ESC), or an escape
-// sequence.
+// Decodes what starts with ESC: Escape, Alt with a key (Alt+Escape for ESC ESC), an escape
+// sequence, a control string or a reply of the terminal.
 std::size_t DecodeEscape(const unsigned char* bytes, std::size_t length, bool final,
-                         KeyEvents& events) {
+                         DecoderState& state, KeyEvents& events) {
     if (length == 1) {
         if (!final) return 0;
         Emit(Escape, events);
         return 1;
     }
     const unsigned char next = bytes[1];
-    if (next == '[' || next == 'O') {
-        const Sequence sequence = ParseSequence(bytes, length, MaxSequenceLength);
+    const bool control = next == '[' || next == 'O';
+    if (control || StartsString(next)) {
+        const Sequence sequence = control ? ParseSequence(bytes, length, MaxSequenceLength)
+                                          : ParseString(bytes, length, MaxSequenceLength);
         switch (sequence.outcome) {
             case Outcome::Key:
                 Emit(sequence.key, events);
                 return sequence.length;
             case Outcome::NoKey:
                 return sequence.length;
+            case Outcome::Report:
+                events.report = sequence.report;
+                return sequence.length;
+            case Outcome::Cut:
+                state.drop =
+                    control ? DecoderState::Drop::ControlSequence : DecoderState::Drop::String;
+                state.marker = sequence.marker;
+                return sequence.length;
             case Outcome::NeedMore:
                 if (!final) return 0;
-                // Nothing more is coming: this was Alt+[ or Alt+O, and what follows it was
-                // typed after it.
+                // Nothing more is coming: this was Alt with the key of the second byte (Alt+[,
+                // Alt+], Alt+Shift+P ...), and what follows it was typed after it.
+                [[fallthrough]];
+            case Outcome::Typed:
                 Emit(With(AsciiKey(next), Alt), events);
                 return 2;
         }
     }
-    if (next == Esc && length > 2 && (bytes[2] == '[' || bytes[2] == 'O')) {
-        // rxvt sends Alt with a key that has a sequence as ESC and that sequence.
+    if (next == Esc && length > 2 &&
+        (bytes[2] == '[' || bytes[2] == 'O' || StartsString(bytes[2]))) {
+        // rxvt sends Alt with a key that has a sequence as ESC and that sequence; ESC before a
+        // reply or a control string is Escape, typed just before the terminal sent it.
         // The sequence is one byte shorter than its limit, so that with MaxSequenceLength
         // bytes at hand it is decided, as every other one is.
-        const Sequence sequence = ParseSequence(bytes + 1, length - 1, MaxSequenceLength - 1);
+        const bool inner = bytes[2] == '[' || bytes[2] == 'O';
+        const Sequence sequence = inner
+                                      ? ParseSequence(bytes + 1, length - 1, MaxSequenceLength - 1)
+                                      : ParseString(bytes + 1, length - 1, MaxSequenceLength - 1);
         switch (sequence.outcome) {
             case Outcome::Key:
                 Emit(With(sequence.key, Alt), events);
                 return 1 + sequence.length;
             case Outcome::NoKey:
-                return 1 + sequence.length;
+            case Outcome::Cut:
+                if (inner) {
+                    if (sequence.outcome == Outcome::Cut) {
+                        state.drop = DecoderState::Drop::ControlSequence;
+                        state.marker = sequence.marker;
+                    }
+                    return 1 + sequence.length;
+                }
+                [[fallthrough]];
+            case Outcome::Report:
+                Emit(Escape, events);
+                return 1;
             case Outcome::NeedMore:
                 if (!final) return 0;
                 break;  // Alt+Escape, and what follows was typed after it
+            case Outcome::Typed:
+                break;
         }
     }
     // ESC ESC may still become Alt with a sequence.
@@ -594,12 +771,17 @@ std::size_t DecodeEscape(const unsigned char* bytes, std::size_t length, bool fi
 }  // namespace
 
 std::size_t DecodeKey(const unsigned char* bytes, std::size_t length, bool final,
-                      KeyEvents& events) {
+                      DecoderState& state, KeyEvents& events) {
     events.count = 0;
+    events.report = TerminalReport{};
     if (length == 0) return 0;
     // With this many bytes at hand, every sequence the decoder knows is complete.
     const bool noMore = final || length >= MaxSequenceLength;
-    if (bytes[0] == Esc) return DecodeEscape(bytes, length, noMore, events);
+    if (state.Dropping()) {
+        const std::size_t dropped = DropRest(bytes, length, noMore, state, events);
+        if (dropped > 0 || state.Dropping()) return dropped;
+    }
+    if (bytes[0] == Esc) return DecodeEscape(bytes, length, noMore, state, events);
     return DecodePlain(bytes, length, noMore, 0, events);
 }
 

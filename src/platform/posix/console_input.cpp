@@ -27,6 +27,7 @@
 #include "platform/common/input_queue.hpp"
 #include "platform/common/line_editor.hpp"
 #include "terminal.hpp"
+#include "terminal_reports.hpp"
 #include "win.hpp"
 
 namespace conlib::posix {
@@ -101,6 +102,9 @@ class ConsoleInput final : public platform::InputQueue {
         if (n <= 0) return {0, true};  // end of file, or a terminal that hung up
         return {static_cast<std::size_t>(n), false};
     }
+
+    // The terminal's replies go to the host, whose queries they answer.
+    void TakeReport(const platform::TerminalReport& report) override { reports::Post(report); }
 
     // From the keyboard (a terminal, or the records written into a headless console), lines
     // are edited and echoed; a stream gives its lines as they stand.
