@@ -521,7 +521,7 @@ TEST(VtInput, EscapeWaitsForTheTimerAndNeverSwallowsTheNextKey) {
 
 // ---- Sequences that are no key, and broken ones ----------------------------------------
 
-TEST(VtInput, SequencesThatAreNoKeyAreUsedWholeAndGiveNothing) {
+TEST(VtInput, SequencesAndStringsThatAreNoKeyAreUsedWholeAndGiveNothing) {
     const std::string_view rows[] = {
         "\x1b[99~",         // no such key number
         "\x1b[200~",        // start of a bracketed paste
@@ -536,6 +536,17 @@ TEST(VtInput, SequencesThatAreNoKeyAreUsedWholeAndGiveNothing) {
         "\x1bOZ",           // unknown SS3 key
         "\x1bO1;2;3A",      // too many SS3 parameters
         "\x1b[[Z",          // unknown Linux console key
+        // Control strings.
+        "\x1b]11;rgb:0000/0000/0000\x1b\\",   // colour reply, ended by ST
+        "\x1b]11;rgb:ffff/ffff/ffff\a",       // and by BEL
+        "\x1b]4;1;rgb:cdcd/0000/0000\x1b\\",  // palette colour
+        "\x1b]l\xc3\xa9t\xc3\xa9\x1b\\",      // window title, UTF-8
+        "\x1b]\a",                            // empty
+        "\x1bP1$r0;1m\x1b\\",                 // DCS: a setting reported
+        "\x1bP>|xterm(390)\x1b\\",            // DCS: the terminal's name
+        "\x1b_Gi=1;OK\x1b\\",                 // APC
+        "\x1b^private\x1b\\",                 // PM
+        "\x1bXstring\x1b\\",                  // SOS
     };
     for (std::size_t row = 0; row < std::size(rows); ++row) {
         const std::string_view bytes = rows[row];
@@ -544,6 +555,11 @@ TEST(VtInput, SequencesThatAreNoKeyAreUsedWholeAndGiveNothing) {
             const Step step = DecodeOnce(bytes, final);
             EXPECT_EQ(step.used, bytes.size()) << "final " << final;
             EXPECT_TRUE(step.events.empty()) << "final " << final;
+            EXPECT_EQ(step.report.kind, TerminalReport::Kind::None);
+        }
+        // Every prefix waits for the rest.
+        for (std::size_t length = 1; length < bytes.size(); ++length) {
+            EXPECT_EQ(DecodeOnce(bytes.substr(0, length), false).used, 0u) << length;
         }
     }
 }
@@ -624,35 +640,6 @@ TEST(VtInput, TheRestOfAnOverlongSequenceGivesNoKey) {
 }
 
 // ---- Control strings and the terminal's replies ----------------------------------------
-
-TEST(VtInput, ControlStringsAreUsedWholeAndGiveNothing) {
-    const std::string_view rows[] = {
-        "\x1b]11;rgb:0000/0000/0000\x1b\\",   // colour reply, ended by ST
-        "\x1b]11;rgb:ffff/ffff/ffff\a",       // and by BEL
-        "\x1b]4;1;rgb:cdcd/0000/0000\x1b\\",  // palette colour
-        "\x1b]l\xc3\xa9t\xc3\xa9\x1b\\",      // window title, UTF-8
-        "\x1b]\a",                            // empty
-        "\x1bP1$r0;1m\x1b\\",                 // DCS: a setting reported
-        "\x1bP>|xterm(390)\x1b\\",            // DCS: the terminal's name
-        "\x1b_Gi=1;OK\x1b\\",                 // APC
-        "\x1b^private\x1b\\",                 // PM
-        "\x1bXstring\x1b\\",                  // SOS
-    };
-    for (std::size_t row = 0; row < std::size(rows); ++row) {
-        const std::string_view bytes = rows[row];
-        SCOPED_TRACE("row " + std::to_string(row) + ": " + Shown(bytes));
-        for (const bool final : {false, true}) {
-            const Step step = DecodeOnce(bytes, final);
-            EXPECT_EQ(step.used, bytes.size()) << "final " << final;
-            EXPECT_TRUE(step.events.empty()) << "final " << final;
-            EXPECT_EQ(step.report.kind, TerminalReport::Kind::None);
-        }
-        // Every prefix waits for the rest.
-        for (std::size_t length = 1; length < bytes.size(); ++length) {
-            EXPECT_EQ(DecodeOnce(bytes.substr(0, length), false).used, 0u) << length;
-        }
-    }
-}
 
 // A string's introducer typed as a key: Alt+] (ESC ]), Alt+Shift+P (ESC P) and the others
 // arrive, decided by the timer or by a byte no string holds.
