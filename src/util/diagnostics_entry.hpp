@@ -2,10 +2,11 @@
 // C++ reports they call. A stub takes what it needs from the processor state at the call
 // before anything changes it, then hands it over to its report in diagnostics.cpp.
 //
-// The stubs are top-level assembly in diagnostics_entry_x86.cpp (32-bit x86) and
-// diagnostics_entry_x64_<system>.cpp (x86-64, one file per calling convention). On any other
-// processor, or with a compiler that has no GNU-style assembly, diagnostics.cpp defines the
-// three operations itself and they only say that they are not available.
+// The stubs are top-level assembly: in diagnostics_entry_x86.cpp for 32-bit x86, and for x86-64
+// in diagnostics_entry_x64_sysv.cpp (the System V calling convention) or
+// diagnostics_entry_x64_win64.cpp (the Windows x64 one). On any other processor, or with a
+// compiler that has no GNU-style assembly, diagnostics.cpp defines the three operations itself
+// and they only say that they are not available.
 #pragma once
 
 #include <cstdint>

@@ -140,8 +140,8 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
 BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
               LPDWORD lpNumberOfBytesRead, void* /*lpOverlapped*/) {
     if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
-    // The console's input handle is not served here yet: reading it takes a line from the
-    // console host, which arrives with line input. Until then it fails like any non-file.
+    // The console's input is read with the console calls (ReadConsoleA and the like), not as a
+    // file: ReadFile on it fails as on any handle that is not a file.
     if (posix::IsConsoleInput(hFile)) return FailWith(EBADF, FALSE);
     const int fd = posix::DescriptorFromHandle(hFile);
     if (fd < 0) return FailWith(EBADF, FALSE);

@@ -5,8 +5,8 @@
 // calls the system directly. The constants are the macros of <windows.h>, used unqualified.
 //
 // Our own code stands in for the console calls where a standard handle is not a console but a
-// file or a pipe (redirected_*.cpp): output then goes out as plain bytes, and input is read as
-// typed keys and lines, up to an end of input that makes every wait return.
+// file or a pipe (console_output.cpp, console_input.cpp): output then goes out as plain bytes,
+// and input is read as typed keys and lines, up to an end of input that makes every wait return.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -52,10 +52,10 @@ using ::WINDOW_BUFFER_SIZE_RECORD;
 // Process and handles.
 using ::CloseHandle;
 using ::ExitProcess;
+using ::GetCommandLineA;
 using ::GetLastError;
 using ::GetStdHandle;
 using ::SetLastError;
-using ::GetCommandLineA;
 
 // Console output. A write to a standard output that is a file or a pipe writes the bytes.
 BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfCharsToWrite,
