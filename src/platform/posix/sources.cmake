@@ -5,6 +5,7 @@ target_sources(conlib PRIVATE
   platform/posix/console_host.cpp
   platform/posix/console_input.cpp
   platform/posix/terminal.cpp
+  platform/posix/signals.cpp
   platform/posix/terminal_reports.cpp
   platform/posix/files.cpp
   platform/posix/process.cpp

@@ -8,23 +8,17 @@
 #include <unistd.h>
 
 #include "handles.hpp"
+#include "signals.hpp"
 
 namespace conlib::posix::terminal {
 
 namespace {
-
-// The signals after which the terminal must be as it was: those that end the process, and
-// the stop from the keyboard or another process.
-constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV,
-                                  SIGBUS, SIGABRT, SIGTSTP, SIGCONT};
-constexpr int SignalSlots = 65;
 
 bool Taken = false;
 termios Original{};
 volatile std::sig_atomic_t InterruptKey = 1;
 volatile std::sig_atomic_t Drawn = 0;
 volatile std::sig_atomic_t Continued = 0;
-struct sigaction Previous[SignalSlots];
 
 // The settings the console host reads the keyboard with: bytes as they are typed, no echo,
 // no line editing, no flow control, no signal keys but Ctrl+C (and that only while the
@@ -66,35 +60,10 @@ void RestoreAtExit() {
     Apply(Original);
 }
 
-void OnSignal(int signal) {
-    const int savedErrno = errno;
-    if (signal == SIGCONT) {
-        // Stopped by a signal that could not be caught: take the keyboard back.
-        Apply(KeyboardSettings());
-        Continued = 1;
-    } else if (signal == SIGTSTP) {
-        Restore();
-        // Stop as the signal would have stopped the process, and take over again on return.
-        std::signal(SIGTSTP, SIG_DFL);
-        sigset_t stop;
-        sigemptyset(&stop);
-        sigaddset(&stop, SIGTSTP);
-        sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-        raise(SIGTSTP);
-        struct sigaction again {};
-        again.sa_handler = OnSignal;
-        sigemptyset(&again.sa_mask);
-        sigaction(SIGTSTP, &again, nullptr);
-        Apply(KeyboardSettings());
-        Continued = 1;
-    } else {
-        // The signal takes its course once the terminal is as it was: the earlier action runs
-        // when this handler returns, or the default one ends the process.
-        Restore();
-        sigaction(signal, &Previous[signal], nullptr);
-        raise(signal);
-    }
-    errno = savedErrno;
+// After a stop, or a program's own signal handler that returned: the process goes on.
+void Resume() {
+    Apply(KeyboardSettings());
+    Continued = 1;
 }
 
 }  // namespace
@@ -107,16 +76,7 @@ void TakeOver(bool interruptKey) {
         return;
     }
     InterruptKey = interruptKey ? 1 : 0;
-    for (const int signal : HandledSignals) {
-        struct sigaction current {};
-        sigaction(signal, nullptr, &current);
-        if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN) continue;
-        struct sigaction action {};
-        action.sa_handler = OnSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = signal == SIGCONT ? SA_RESTART : 0;
-        sigaction(signal, &action, &Previous[signal]);
-    }
+    signals::Install({Restore, Resume});
     std::atexit(RestoreAtExit);
     Apply(KeyboardSettings());
 }
