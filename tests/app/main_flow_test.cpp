@@ -5,7 +5,11 @@
 
 #include <string>
 
+#include <csignal>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "support/test_support.hpp"
@@ -166,6 +170,32 @@ TEST(MainFlow, FinishesWhenStandardInputIsEmpty) {
                                             ProcessOptions{dir.path(), {}, ""});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.output, Title + "\x9e\x9d\x9c" + CrossPass());
+    EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), "\x9e\x9d\x9c");
+}
+
+// Standard output a pipe whose reader has gone: the console's text is lost, as a refused
+// console write loses it, and the run goes on to its end, SIGPIPE's action the default.
+TEST(MainFlow, AReaderThatHasGoneLosesTheTextAndNothingElse) {
+    TempDir dir;
+    WriteFileBytes(dir / "InputFile.txt", "abc");
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGPIPE, SIG_DFL);
+        const int nothing = open("/dev/null", O_RDONLY);
+        if (nothing < 0 || dup2(nothing, 0) < 0 || dup2(ends[1], 1) < 0) _exit(120);
+        if (chdir(dir.path().c_str()) != 0) _exit(121);
+        execl(DemoPath(), DemoPath(), static_cast<char*>(nullptr));
+        _exit(122);
+    }
+    close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), "\x9e\x9d\x9c");
 }
 

@@ -8,8 +8,11 @@
 #include <string>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "conlib/files.hpp"
+#include "handles.hpp"
 #include "support/test_support.hpp"
 #include "win.hpp"
 
@@ -58,6 +61,36 @@ TEST(PosixFileCalls, AWriteCutShortReportsThePartWrittenAndWhy) {
     }
     EXPECT_TRUE(FileClose(file));
     EXPECT_EQ(test::ReadFileBytes(path), data.substr(0, 10));
+}
+
+// A write to a pipe whose reader has gone fails with EPIPE and leaves no SIGPIPE behind,
+// through the console's writes and through WriteFile alike; the program's own write() still
+// meets SIGPIPE's action. In a child process, which that write ends.
+TEST(PosixFileCalls, AReaderThatHasGoneFailsTheWriteAndRaisesNoSignal) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGPIPE, SIG_DFL);
+        int ends[2];
+        if (pipe(ends) != 0) _exit(120);
+        close(ends[0]);
+        posix::WriteAll(ends[1], "lost", 4);
+        DWORD written = 99;
+        if (WriteFile(posix::HandleFromDescriptor(ends[1]), "lost", 4, &written, nullptr) !=
+                FALSE ||
+            written != 0 || GetLastError() != static_cast<DWORD>(EPIPE)) {
+            _exit(121);
+        }
+        sigset_t pending;
+        sigpending(&pending);
+        if (sigismember(&pending, SIGPIPE) == 1) _exit(122);
+        if (write(ends[1], "own", 3) >= 0) _exit(123);
+        _exit(124);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE)
+        << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 }
 
 TEST(PosixFileCalls, ErrorCodesAreErrnoValues) {

@@ -178,7 +178,7 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
     for (;;) {
         const DWORD left = nNumberOfBytesToWrite - done;
         const ssize_t count =
-            write(fd, bytes + done, left < MaximumTransfer ? left : MaximumTransfer);
+            posix::WriteQuietly(fd, bytes + done, left < MaximumTransfer ? left : MaximumTransfer);
         if (count < 0 && errno == EINTR) continue;
         if (count < 0 || (count == 0 && left > 0)) {
             // A write() that moves nothing without an error would loop for ever: take it as EIO.

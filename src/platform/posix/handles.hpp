@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <sys/types.h>
+
 #include "win.hpp"
 
 namespace conlib::posix {
@@ -47,8 +49,15 @@ inline int DescriptorFromHandle(win::HANDLE handle) {
 // Sets the calling thread's last error code to errno's current value.
 void SetLastErrorFromErrno();
 
-// Writes all `length` bytes to `fd`, waiting while it is not ready; stops early, losing the
-// rest, when the descriptor fails (a terminal that is gone). Safe in a signal handler.
+// write(), except that a reader that has gone away makes it fail with EPIPE and raises no
+// SIGPIPE: the signal is held back on the calling thread for the write, and the one the write
+// raised is taken back. One pending before (from the program's own writes, or sent) stays,
+// and SIGPIPE's action is never changed. Safe in a signal handler.
+ssize_t WriteQuietly(int fd, const void* bytes, std::size_t length);
+
+// Writes all `length` bytes to `fd` (with WriteQuietly), waiting while it is not ready; stops
+// early, losing the rest, when the descriptor fails (a terminal that is gone, a reader that
+// has gone away). Safe in a signal handler.
 void WriteAll(int fd, const char* bytes, std::size_t length);
 
 }  // namespace conlib::posix

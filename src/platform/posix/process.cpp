@@ -1,8 +1,10 @@
 // Standard handles, the last error code, handle closing and process exit.
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include "handles.hpp"
@@ -69,9 +71,31 @@ void SetLastErrorFromErrno() {
     win::SetLastError(static_cast<win::DWORD>(errno));
 }
 
+ssize_t WriteQuietly(int fd, const void* bytes, std::size_t length) {
+    sigset_t brokenPipe;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, &brokenPipe, &mask);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool pendingBefore = sigismember(&pending, SIGPIPE) == 1;
+    const ssize_t n = write(fd, bytes, length);
+    const int error = errno;
+    if (n < 0 && error == EPIPE && !pendingBefore) {
+        // The signal this write raised is taken back before the thread's mask is put back.
+        const timespec now{0, 0};
+        while (sigtimedwait(&brokenPipe, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &mask, nullptr);
+    errno = error;
+    return n;
+}
+
 void WriteAll(int fd, const char* bytes, std::size_t length) {
     while (length > 0) {
-        const ssize_t n = write(fd, bytes, length);
+        const ssize_t n = WriteQuietly(fd, bytes, length);
         if (n > 0) {
             bytes += n;
             length -= static_cast<std::size_t>(n);
