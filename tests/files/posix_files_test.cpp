@@ -93,6 +93,24 @@ TEST(PosixFileCalls, AReaderThatHasGoneFailsTheWriteAndRaisesNoSignal) {
         << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 }
 
+// Standard handles closed at the start are opened on /dev/null before main: the program's own
+// first open does not take their numbers, and the console's text never goes into a file.
+TEST(PosixFileCalls, ClosedStandardHandlesAreNoFileOfTheProgramsOwn) {
+    for (const char* closing : {"0<&-", "1>&-", "2>&-", "0<&- 1>&- 2>&-"}) {
+        SCOPED_TRACE(closing);
+        test::TempDir dir;
+        const std::string first = dir / "first.txt";
+        const std::string second = dir / "second.txt";
+        const std::string script =
+            std::string("unset CONLIB_CONSOLE; exec \"$0\" \"$1\" \"$2\" ") + closing;
+        const test::ProcessResult result = test::RunProcess(
+            {"/bin/sh", "-c", script, CONLIB_CLOSED_HANDLES_PROBE_PATH, first, second}, {});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_GT(std::stoi(test::ReadFileBytes(first)), 2);
+        EXPECT_EQ(test::ReadFileBytes(second), "DATA");
+    }
+}
+
 TEST(PosixFileCalls, ErrorCodesAreErrnoValues) {
     test::TempDir dir;
     const std::string path = dir / "file.txt";

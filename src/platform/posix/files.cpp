@@ -97,6 +97,7 @@ constexpr std::size_t MessageLineEndLength = sizeof MessageLineEnd - 1;
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    void* /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
                    DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/) {
+    posix::OpenClosedStandardHandles();
     const int access = AccessFlags(dwDesiredAccess);
     const int disposition = DispositionFlags(dwCreationDisposition);
     if (lpFileName == nullptr || access < 0 || disposition < 0) {

@@ -46,6 +46,12 @@ inline int DescriptorFromHandle(win::HANDLE handle) {
     return static_cast<int>(value - FileHandleBase);
 }
 
+// Opens standard input, output and error on /dev/null where they are closed, once, so that no
+// file opened later takes their numbers (and the console's text never goes into one). Runs
+// before main, and again, doing nothing then, before the first use of the console's handles
+// and every open of a file.
+void OpenClosedStandardHandles();
+
 // Sets the calling thread's last error code to errno's current value.
 void SetLastErrorFromErrno();
 

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@ void SetLastError(DWORD dwErrCode) {
 }
 
 HANDLE GetStdHandle(DWORD nStdHandle) {
+    posix::OpenClosedStandardHandles();
     switch (nStdHandle) {
         case STD_INPUT_HANDLE:
             return posix::ConsoleInputHandle();
@@ -66,6 +68,33 @@ void ExitProcess(UINT uExitCode) {
 }  // namespace conlib::win
 
 namespace conlib::posix {
+
+void OpenClosedStandardHandles() {
+    static const bool opened = [] {
+        for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+            if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+            // The lowest free number is `fd`, the ones below it being open.
+            const int null = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+            if (null >= 0 && null != fd) {
+                dup2(null, fd);
+                close(null);
+            }
+        }
+        return true;
+    }();
+    static_cast<void>(opened);
+}
+
+namespace {
+
+// Before main, and so before any open of the program's.
+[[gnu::constructor(101)]] void OpenClosedStandardHandlesAtStart() {
+    const int savedErrno = errno;
+    OpenClosedStandardHandles();
+    errno = savedErrno;
+}
+
+}  // namespace
 
 void SetLastErrorFromErrno() {
     win::SetLastError(static_cast<win::DWORD>(errno));
