@@ -173,6 +173,35 @@ TEST(MainFlow, FinishesWhenStandardInputIsEmpty) {
     EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), "\x9e\x9d\x9c");
 }
 
+// A console size it refuses: the first line on standard error says which rule it broke, and
+// the run goes on without it.
+TEST(MainFlow, ARefusedConsoleSizeSaysWhy) {
+    const struct {
+        const char* size;
+        const char* problem;
+    } cases[] = {
+        {"80", "is not a console size COLUMNSxROWS (two whole numbers, for example 120x300)"},
+        {"80x25x", "is not a console size COLUMNSxROWS (two whole numbers, for example 120x300)"},
+        {"-80x25", "is not a console size COLUMNSxROWS (two whole numbers, for example 120x300)"},
+        {"0x25", "has a side out of range: columns and rows are 1 to 32767 each"},
+        {"80x32768", "has a side out of range: columns and rows are 1 to 32767 each"},
+        {"99999999999999999999x1", "has a side out of range: columns and rows are 1 to 32767 each"},
+        {"8000x8000", "has too many cells: columns times rows is at most 16777216"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        TempDir dir;
+        WriteFileBytes(dir / "InputFile.txt", "abc");
+        const ProcessResult result =
+            RunProcess({"/bin/sh", "-c", "exec \"$0\" </dev/null 2>&1 >/dev/null", DemoPath()},
+                       ProcessOptions{dir.path(), {std::string("CONLIB_CONSOLE=") + c.size}, ""});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.output.substr(0, result.output.find('\n')),
+                  "conlib: CONLIB_CONSOLE=\"" + std::string(c.size) + "\" " + c.problem +
+                      "; using the terminal instead");
+    }
+}
+
 // Standard output a pipe whose reader has gone: the console's text is lost, as a refused
 // console write loses it, and the run goes on to its end, SIGPIPE's action the default.
 TEST(MainFlow, AReaderThatHasGoneLosesTheTextAndNothingElse) {

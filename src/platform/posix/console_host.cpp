@@ -21,6 +21,7 @@ namespace {
 // Sizes a console buffer can have; the cell count keeps a mistyped size from taking all memory.
 constexpr int MaxSide = 32767;
 constexpr long MaxCells = 1L << 24;
+static_assert(MaxSide == 32767 && MaxCells == 16777216, "the refusals of ParseSize name them");
 // The size of a console with no terminal behind it, when none is asked for.
 constexpr int PlainColumns = 80;
 constexpr int PlainRows = 25;
@@ -41,16 +42,27 @@ bool ValidSize(long columns, long rows) {
            columns * rows <= MaxCells;
 }
 
-// COLUMNSxROWS, for example 120x300.
-bool ParseSize(const char* text, int& columns, int& rows) {
+// COLUMNSxROWS, for example 120x300. When the text is refused, `problem` says which rule it
+// broke.
+bool ParseSize(const char* text, int& columns, int& rows, const char*& problem) {
+    problem = "is not a console size COLUMNSxROWS (two whole numbers, for example 120x300)";
     char* end = nullptr;
     errno = 0;
     const long c = std::strtol(text, &end, 10);
-    if (end == text || (*end != 'x' && *end != 'X') || errno != 0) return false;
+    if (end == text || (*end != 'x' && *end != 'X') || text[0] == '-') {
+        return false;
+    }
+    const bool cOverflow = errno != 0;
     const char* second = end + 1;
+    errno = 0;
     const long r = std::strtol(second, &end, 10);
-    if (end == second || *end != '\0' || errno != 0 || text[0] == '-' || second[0] == '-' ||
-        !ValidSize(c, r)) {
+    if (end == second || *end != '\0' || second[0] == '-') return false;
+    if (cOverflow || errno != 0 || c < 1 || r < 1 || c > MaxSide || r > MaxSide) {
+        problem = "has a side out of range: columns and rows are 1 to 32767 each";
+        return false;
+    }
+    if (!ValidSize(c, r)) {
+        problem = "has too many cells: columns times rows is at most 16777216";
         return false;
     }
     columns = static_cast<int>(c);
@@ -77,14 +89,13 @@ struct Setup {
 Setup ChooseSetup() {
     Setup setup{ConsoleHost::Mode::Plain, PlainColumns, PlainRows};
     if (const char* headless = std::getenv("CONLIB_CONSOLE")) {
-        if (ParseSize(headless, setup.columns, setup.rows)) {
+        const char* problem = nullptr;
+        if (ParseSize(headless, setup.columns, setup.rows, problem)) {
             setup.mode = ConsoleHost::Mode::Headless;
             return setup;
         }
-        std::fprintf(stderr,
-                     "conlib: CONLIB_CONSOLE=\"%s\" is not a console size COLUMNSxROWS "
-                     "(1 to %d each, for example 120x300); using the terminal instead\n",
-                     headless, MaxSide);
+        std::fprintf(stderr, "conlib: CONLIB_CONSOLE=\"%s\" %s; using the terminal instead\n",
+                     headless, problem);
     }
     if (isatty(STDOUT_FILENO) && TerminalSize(setup.columns, setup.rows)) {
         setup.mode = ConsoleHost::Mode::Terminal;
