@@ -3,14 +3,14 @@
 #
 #   cmake -DSOURCE_DIR=... -DBUILD_DIR=... -DWORK_DIR=... -DCONSUMER_DIR=... -DCONFIG=...
 #         -DGENERATOR=... -DMAKE_PROGRAM=... -DCXX_COMPILER=... -DCXX_FLAGS=...
-#         -DLINKER_FLAGS=... -DEXE_SUFFIX=... -DVERSION=... -DBINDIR=... -DINCLUDEDIR=...
+#         -DLINKER_FLAGS=... -DEXE_SUFFIX=... -DVERSION=... -DBINDIR=... -DLIBDIR=... -DINCLUDEDIR=...
 #         -DCMAKEDIR=... -DPKGCONFIGDIR=... -P check-install.cmake
 #
 # Every missing tool or file is a failure: nothing here is skipped.
 cmake_minimum_required(VERSION 3.25)
 
 foreach(name IN ITEMS SOURCE_DIR BUILD_DIR WORK_DIR CONSUMER_DIR GENERATOR CXX_COMPILER VERSION
-                      BINDIR INCLUDEDIR CMAKEDIR PKGCONFIGDIR)
+                      BINDIR LIBDIR INCLUDEDIR CMAKEDIR PKGCONFIGDIR)
   if("${${name}}" STREQUAL "")
     message(FATAL_ERROR "check-install: ${name} is not set")
   endif()
@@ -29,6 +29,7 @@ endfunction()
 # Runs the consumer program on a headless console and checks what it says.
 function(run_consumer what program)
   set(ENV{CONLIB_CONSOLE} 80x25)
+  set(ENV{LD_LIBRARY_PATH} ${prefix}/${LIBDIR})  # a shared library outside the system's paths
   execute_process(COMMAND ${program} WORKING_DIRECTORY ${WORK_DIR}
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
   unset(ENV{CONLIB_CONSOLE})
@@ -58,7 +59,7 @@ foreach(file IN ITEMS
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
-if(NOT EXISTS ${prefix}/${BINDIR}/conlib-demo${EXE_SUFFIX})
+if(WITH_DEMO AND NOT EXISTS ${prefix}/${BINDIR}/conlib-demo${EXE_SUFFIX})
   message(FATAL_ERROR "not installed: ${BINDIR}/conlib-demo")
 endif()
 

@@ -75,9 +75,11 @@ unsigned SharingViolationCode();
 // fault of Wine's own assert what Wine does there, and what Windows does everywhere else.
 bool RunningUnderWine();
 
-// The demo program built with the tests.
+#ifdef CONLIB_DEMO_PATH
+// The demo program built with the tests (given to the test programs that run it).
 inline const char* DemoPath() {
     return CONLIB_DEMO_PATH;
 }
+#endif
 
 }  // namespace conlib::test
