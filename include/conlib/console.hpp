@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "conlib/export.hpp"
+
 namespace conlib {
 
 // The size of the console's screen buffer in character cells.
@@ -16,68 +18,68 @@ struct ScreenSize {
 
 // Fetches the standard input and output handles on the first call; later calls do nothing.
 // The handles are kept for the life of the process and never closed.
-void EnsureConsole();
+CONLIB_API void EnsureConsole();
 
 // Number of bytes before the first zero byte of `text`.
-std::uint32_t TextLength(const char* text);
+CONLIB_API std::uint32_t TextLength(const char* text);
 
 // Writes the zero-terminated `text` at the cursor, in one console write; carriage return,
 // line feed, backspace, tab and bell act as the console handles them.
-void ConWriteText(const char* text);
+CONLIB_API void ConWriteText(const char* text);
 
 // Writes the single byte `ch` at the cursor; every byte value is written, zero included.
-void ConWriteChar(char ch);
+CONLIB_API void ConWriteChar(char ch);
 
 // Writes a line break: carriage return and line feed.
-void ConNewLine();
+CONLIB_API void ConNewLine();
 
 // Blanks every cell of the screen buffer (at most its first 512 columns) in the current text
 // attribute and puts the cursor at column 0, row 0.
-void ConClearScreen();
+CONLIB_API void ConClearScreen();
 
 // Puts the cursor at `column`, `row` of the screen buffer. A position outside the buffer is
 // refused by the console without notice.
-void ConMoveCursor(std::uint8_t column, std::uint8_t row);
+CONLIB_API void ConMoveCursor(std::uint8_t column, std::uint8_t row);
 
 // The size of the screen buffer (not of the visible window), in columns and rows; 0 columns
 // and 0 rows when the console cannot be queried.
-ScreenSize ConGetWindowSize();
+CONLIB_API ScreenSize ConGetWindowSize();
 
 // The console's current text attribute (foreground colour in the low four bits, background in
 // the next four); 0 when the console cannot be queried.
-std::uint16_t ConGetTextAttr();
+CONLIB_API std::uint16_t ConGetTextAttr();
 
 // Makes `attribute` the one in which later text is written and later clears blank the screen;
 // cells already on the screen keep theirs.
-void ConSetTextAttr(std::uint16_t attribute);
+CONLIB_API void ConSetTextAttr(std::uint16_t attribute);
 
 // The number writers put their whole text at the cursor in one console write, with no blank
 // and no line end around it. Hexadecimal digits are upper case.
 
 // Writes `value` as 8 hexadecimal digits, leading zeros included.
-void ConWriteHex(std::uint32_t value);
+CONLIB_API void ConWriteHex(std::uint32_t value);
 
 // Writes the low `size` bytes of `value` as 2, 4 or 8 hexadecimal digits for a size of 1, 2 or
 // 4; any other size counts as 4.
-void ConWriteHexSized(std::uint32_t value, std::uint32_t size);
+CONLIB_API void ConWriteHexSized(std::uint32_t value, std::uint32_t size);
 
 // Writes the 32 bits of `value` in 8 groups of four, separated by one blank.
-void ConWriteBinary(std::uint32_t value);
+CONLIB_API void ConWriteBinary(std::uint32_t value);
 
 // Writes the low `size` bytes of `value` in base 2, in groups of four bits separated by one
 // blank (9, 19 or 39 characters for a size of 1, 2 or 4); any other size counts as 4.
-void ConWriteBinarySized(std::uint32_t value, std::uint32_t size);
+CONLIB_API void ConWriteBinarySized(std::uint32_t value, std::uint32_t size);
 
 // Writes `value` in decimal, without sign or leading zeros.
-void ConWriteUnsigned(std::uint32_t value);
+CONLIB_API void ConWriteUnsigned(std::uint32_t value);
 
 // Writes `value` in decimal after a sign that is always shown: '+' for 0 and above, '-' below.
-void ConWriteSigned(std::int32_t value);
+CONLIB_API void ConWriteSigned(std::int32_t value);
 
 // Writes `value` as exactly 2 hexadecimal digits.
-void ConWriteHexPair(std::uint8_t value);
+CONLIB_API void ConWriteHexPair(std::uint8_t value);
 
 // The hexadecimal digit character ('0' to '9', 'A' to 'F') of the low four bits of `value`.
-char HexDigitChar(std::uint32_t value);
+CONLIB_API char HexDigitChar(std::uint32_t value);
 
 }  // namespace conlib

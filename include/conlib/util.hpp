@@ -4,6 +4,8 @@
 #include <compare>
 #include <cstdint>
 
+#include "conlib/export.hpp"
+
 namespace conlib {
 
 // A value together with whether the operation that produced it succeeded. What `value` holds
@@ -18,37 +20,37 @@ struct Result {
 
 // Orders `first` against `second` byte by byte: the first differing byte decides, and a text
 // that ends where the other goes on is the lesser.
-std::strong_ordering TextCompare(const char* first, const char* second);
+CONLIB_API std::strong_ordering TextCompare(const char* first, const char* second);
 
 // Copies `source` with its terminator into `target`, which must have room for it and must not
 // overlap it; nothing after the copied terminator is written.
-void TextCopy(const char* source, char* target);
+CONLIB_API void TextCopy(const char* source, char* target);
 
 // Removes the run of `ch` at the end of `text`, in place; the same character elsewhere stays.
-void TextTrimTrailing(char* text, char ch);
+CONLIB_API void TextTrimTrailing(char* text, char ch);
 
 // Turns the letters a to z of `text` into capitals, in place; every other byte stays.
-void TextUpper(char* text);
+CONLIB_API void TextUpper(char* text);
 
 // Pseudo-random numbers: a linear congruential sequence that starts from seed 1, so a program
 // that never seeds it gets the same values on every run.
 
 // Advances the sequence one step and returns its next 32-bit value.
-std::uint32_t RandNext();
+CONLIB_API std::uint32_t RandNext();
 
 // Advances the sequence one step and returns its value modulo `n`, from 0 to n - 1. An `n` of
 // 0 stands for 2^32: the whole 32-bit value is returned.
-std::uint32_t RandBelow(std::uint32_t n);
+CONLIB_API std::uint32_t RandBelow(std::uint32_t n);
 
 // Restarts the sequence from the millisecond (0 to 999) of the current UTC time.
-void RandSeedFromClock();
+CONLIB_API void RandSeedFromClock();
 
 // Milliseconds since local midnight, 0 to 86,399,999.
-std::uint32_t ClockMsOfDay();
+CONLIB_API std::uint32_t ClockMsOfDay();
 
 // Stores the current local wall-clock time as a file time (100-nanosecond intervals since
 // 1 January 1601, 00:00): its low 32 bits at destination[0], its high 32 bits at destination[1].
-void ClockNowFileTime(std::uint32_t* destination);
+CONLIB_API void ClockNowFileTime(std::uint32_t* destination);
 
 // Diagnostics: reports of fixed layout written to the console with ConWriteText, ConNewLine
 // and the number writers, for looking into a running program.
@@ -65,7 +67,7 @@ void ClockNowFileTime(std::uint32_t* destination);
 // followed by one blank, with a line break after every 16th. Units are read as little-endian
 // values at any alignment. The block is trusted to be readable; a `count` of 0 shows the
 // header and the final line break only.
-void ShowMemoryBlock(const void* address, std::uint32_t count, std::uint32_t unitSize);
+CONLIB_API void ShowMemoryBlock(const void* address, std::uint32_t count, std::uint32_t unitSize);
 
 // Shows the caller's registers as they are at the call: an empty line; EAX, EBX, ECX, EDX;
 // ESI, EDI, EBP, ESP; EIP, EFL and the flags CF, SF, ZF, OF, AF and PF as one digit each; an
@@ -85,11 +87,11 @@ void ShowMemoryBlock(const void* address, std::uint32_t count, std::uint32_t uni
 //
 // Every register and the flags word (the SSE and x87 state too) are given back unchanged.
 // Keeps its record in static storage: one call at a time.
-void ShowRegisters();
+CONLIB_API void ShowRegisters();
 
 // The first byte of this text is 1: as the name of ShowStackFrameNamed it asks for the frame
 // one link further out, with no name in the heading. ShowStackFrame passes it.
-extern const char UnnamedFrameMark[];
+CONLIB_API extern const char UnnamedFrameMark[];
 
 // Shows the stack frame of the caller slot by slot. A slot is 4 bytes on 32-bit x86 and 8 on
 // x86-64 (written as 8 or 16 digits); FP is the caller's frame pointer (EBP or RBP) at the
@@ -125,11 +127,12 @@ extern const char UnnamedFrameMark[];
 //    what the procedure stored there; its stack-passed arguments (the fifth on) follow.
 // Compilers keep such frames only with frame pointers (-fno-omit-frame-pointer); the counts
 // are trusted to describe the real frame and the slots are read without any test.
-void ShowStackFrameNamed(std::uint32_t parameters, std::uint32_t locals,
-                         std::uint32_t savedRegisters, const char* name);
+CONLIB_API void ShowStackFrameNamed(std::uint32_t parameters, std::uint32_t locals,
+                                    std::uint32_t savedRegisters, const char* name);
 
 // Shows the stack frame of the caller as ShowStackFrameNamed does, with no name in the
 // heading: it builds a frame of its own and passes UnnamedFrameMark.
-void ShowStackFrame(std::uint32_t parameters, std::uint32_t locals, std::uint32_t savedRegisters);
+CONLIB_API void ShowStackFrame(std::uint32_t parameters, std::uint32_t locals,
+                               std::uint32_t savedRegisters);
 
 }  // namespace conlib

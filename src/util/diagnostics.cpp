@@ -223,3 +223,9 @@ void ShowStackFrame(std::uint32_t parameters, std::uint32_t locals, std::uint32_
 
 }  // namespace conlib
 #endif
+
+#if CONLIB_DIAGNOSTICS_STUBS && defined(_WIN32) && defined(CONLIB_SHARED) && \
+    defined(CONLIB_BUILDING)
+// The stubs are written in assembly: conlib.dll exports them by name.
+asm(CONLIB_ASM_DLL_EXPORTS);
+#endif

@@ -28,9 +28,16 @@
 #define CONLIB_ASM_NAME(name) CONLIB_ASM_STRING(__USER_LABEL_PREFIX__) #name
 
 // The public operations by their mangled names, and the reports.
-#define CONLIB_ASM_SHOW_REGISTERS CONLIB_ASM_NAME(_ZN6conlib13ShowRegistersEv)
-#define CONLIB_ASM_SHOW_STACK_FRAME CONLIB_ASM_NAME(_ZN6conlib14ShowStackFrameEjjj)
-#define CONLIB_ASM_SHOW_STACK_FRAME_NAMED CONLIB_ASM_NAME(_ZN6conlib19ShowStackFrameNamedEjjjPKc)
+#define CONLIB_ASM_SHOW_REGISTERS_SYMBOL _ZN6conlib13ShowRegistersEv
+#define CONLIB_ASM_SHOW_STACK_FRAME_SYMBOL _ZN6conlib14ShowStackFrameEjjj
+#define CONLIB_ASM_SHOW_STACK_FRAME_NAMED_SYMBOL _ZN6conlib19ShowStackFrameNamedEjjjPKc
+#define CONLIB_ASM_SHOW_REGISTERS \
+    CONLIB_ASM_STRING(__USER_LABEL_PREFIX__) CONLIB_ASM_STRING(CONLIB_ASM_SHOW_REGISTERS_SYMBOL)
+#define CONLIB_ASM_SHOW_STACK_FRAME \
+    CONLIB_ASM_STRING(__USER_LABEL_PREFIX__) CONLIB_ASM_STRING(CONLIB_ASM_SHOW_STACK_FRAME_SYMBOL)
+#define CONLIB_ASM_SHOW_STACK_FRAME_NAMED    \
+    CONLIB_ASM_STRING(__USER_LABEL_PREFIX__) \
+    CONLIB_ASM_STRING(CONLIB_ASM_SHOW_STACK_FRAME_NAMED_SYMBOL)
 #define CONLIB_ASM_UNNAMED_FRAME_MARK CONLIB_ASM_NAME(_ZN6conlib16UnnamedFrameMarkE)
 #define CONLIB_ASM_REGISTERS_REPORT CONLIB_ASM_NAME(conlib_diagnostics_registers_report)
 #define CONLIB_ASM_FRAME_REPORT CONLIB_ASM_NAME(conlib_diagnostics_frame_report)
@@ -44,6 +51,15 @@
 #define CONLIB_ASM_FUNCTION(name) ".globl " name "\n.p2align 4\n" name ":\n"
 #define CONLIB_ASM_FUNCTION_END(name) ""
 #endif
+
+// conlib.dll exports the stubs as the compiler exports the functions it compiles: with
+// directives to the linker, which name them without the target's prefix. diagnostics.cpp
+// gives them once.
+#define CONLIB_ASM_EXPORT(symbol) ".ascii \" -export:" CONLIB_ASM_STRING(symbol) "\"\n"
+#define CONLIB_ASM_DLL_EXPORTS                                                \
+    ".section .drectve\n" CONLIB_ASM_EXPORT(CONLIB_ASM_SHOW_REGISTERS_SYMBOL) \
+        CONLIB_ASM_EXPORT(CONLIB_ASM_SHOW_STACK_FRAME_SYMBOL)                 \
+            CONLIB_ASM_EXPORT(CONLIB_ASM_SHOW_STACK_FRAME_NAMED_SYMBOL) ".text\n"
 
 // The ShowRegisters stubs of both x86-64 calling conventions begin and end alike. The start
 // pushes the flags word and the sixteen general registers in the layout below, puts the

@@ -66,8 +66,8 @@ endif()
 # Only the public headers are installed: no system layer, no internal header.
 file(GLOB_RECURSE headers RELATIVE ${prefix}/${INCLUDEDIR} ${prefix}/${INCLUDEDIR}/*)
 list(SORT headers)
-set(public conlib/conlib.hpp conlib/console.hpp conlib/files.hpp conlib/input.hpp
-           conlib/util.hpp)
+set(public conlib/conlib.hpp conlib/console.hpp conlib/export.hpp conlib/files.hpp
+           conlib/input.hpp conlib/util.hpp)
 if(NOT headers STREQUAL public)
   message(FATAL_ERROR "installed headers are not the public ones: ${headers}")
 endif()
