@@ -180,29 +180,29 @@ TEST(InputQueueTest, RepliesOfTheTerminalAreNoKeys) {
     EXPECT_EQ(input->reports[0].values[0], 2026u);
 }
 
-TEST(InputQueueTest, FullQueueTakesNoMoreAndKeepsTheOrder) {
-    constexpr std::size_t Capacity = InputQueue::QueueCapacity;
+TEST(InputQueueTest, QueueGrowsForABurstAndKeepsTheOrder) {
+    constexpr std::size_t Start = InputQueue::QueueStart;
     auto input = Scripted({}, 0);
-    std::vector<INPUT_RECORD> records(Capacity + 10);
+    std::vector<INPUT_RECORD> records(3 * Start);
     for (std::size_t i = 0; i < records.size(); ++i) {
         records[i].EventType = KEY_EVENT;
         records[i].Event.KeyEvent.wVirtualScanCode = static_cast<WORD>(i);
     }
+    // The ring wraps before it grows: the front has moved on.
     DWORD done = 0;
-    ASSERT_TRUE(input->WriteRecords(records.data(), static_cast<DWORD>(records.size()), &done));
-    EXPECT_EQ(done, Capacity);
-    ASSERT_TRUE(input->WriteRecords(records.data(), 1, &done));
-    EXPECT_EQ(done, 0u);
-
-    // Room made at the front is filled at the back, across the end of the ring.
-    std::vector<INPUT_RECORD> out(Capacity);
+    ASSERT_TRUE(input->WriteRecords(records.data(), Start - 5, &done));
+    EXPECT_EQ(done, Start - 5);
+    std::vector<INPUT_RECORD> out(records.size());
     ASSERT_TRUE(input->ReadRecords(out.data(), 10, &done));
     EXPECT_EQ(done, 10u);
-    ASSERT_TRUE(input->WriteRecords(records.data() + Capacity, 10, &done));
-    EXPECT_EQ(done, 10u);
-    ASSERT_TRUE(input->PeekRecords(out.data(), static_cast<DWORD>(Capacity), &done));
-    ASSERT_EQ(done, Capacity);
-    for (std::size_t i = 0; i < Capacity; ++i) {
+    const auto rest = static_cast<DWORD>(records.size() - (Start - 5));
+    ASSERT_TRUE(input->WriteRecords(records.data() + (Start - 5), rest, &done));
+    EXPECT_EQ(done, rest);
+
+    const auto held = static_cast<DWORD>(records.size() - 10);
+    ASSERT_TRUE(input->PeekRecords(out.data(), static_cast<DWORD>(out.size()), &done));
+    ASSERT_EQ(done, held);
+    for (std::size_t i = 0; i < held; ++i) {
         ASSERT_EQ(out[i].Event.KeyEvent.wVirtualScanCode, static_cast<WORD>(i + 10))
             << "record " << i;
     }

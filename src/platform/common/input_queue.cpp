@@ -118,10 +118,10 @@ bool InputQueue::Decode(bool final) {
             break;
         }
         used += n;
-        Append(events.records, events.count);
+        if (!TakeKey(events)) Append(events.records, events.count);
         if (events.report.kind != TerminalReport::Kind::None) TakeReport(events.report);
     }
-    TakeBytes(used);
+    DropBytes(used);
     // Nothing more is coming now: what comes later was typed, not the rest of a long sequence.
     if (final && byteCount_ == 0) decoder_.EndDrop();
     return complete && !decoder_.Dropping();
@@ -129,8 +129,17 @@ bool InputQueue::Decode(bool final) {
 
 void InputQueue::TakeReport(const TerminalReport&) {}
 
-bool InputQueue::HasRoom() const {
-    return QueueCapacity - size_ >= KeyEvents::Capacity;
+bool InputQueue::TakeBytes(const unsigned char* bytes, std::size_t count) {
+    bool complete = true;
+    while (count > 0) {
+        const std::size_t room = std::min(ByteCapacity - byteCount_, count);
+        std::copy_n(bytes, room, bytes_ + byteCount_);
+        byteCount_ += room;
+        bytes += room;
+        count -= room;
+        complete = Decode(false);
+    }
+    return complete;
 }
 
 bool InputQueue::TakeRecord(INPUT_RECORD& record) {
@@ -144,26 +153,34 @@ void InputQueue::EndLine() {
 
 std::size_t InputQueue::Copy(INPUT_RECORD* records, std::size_t count, bool remove) {
     std::size_t done = 0;
+    const std::size_t capacity = queue_.size();
     for (; done < count && done < size_; ++done) {
-        records[done] = queue_[(head_ + done) % QueueCapacity];
+        records[done] = queue_[(head_ + done) % capacity];
     }
     if (remove) {
-        head_ = (head_ + done) % QueueCapacity;
+        head_ = (head_ + done) % capacity;
         size_ -= done;
     }
     return done;
 }
 
 std::size_t InputQueue::Append(const INPUT_RECORD* records, std::size_t count) {
-    std::size_t done = 0;
-    for (; done < count && size_ < QueueCapacity; ++done) {
-        queue_[(head_ + size_) % QueueCapacity] = records[done];
+    if (size_ + count > queue_.size()) {
+        // A larger burst than ever before: the queue grows, its records in order from 0.
+        std::vector<INPUT_RECORD> grown(std::max(queue_.size() * 2, size_ + count));
+        for (std::size_t i = 0; i < size_; ++i)
+            grown[i] = queue_[(head_ + i) % queue_.size()];
+        queue_.swap(grown);
+        head_ = 0;
+    }
+    for (std::size_t done = 0; done < count; ++done) {
+        queue_[(head_ + size_) % queue_.size()] = records[done];
         ++size_;
     }
-    return done;
+    return count;
 }
 
-void InputQueue::TakeBytes(std::size_t count) {
+void InputQueue::DropBytes(std::size_t count) {
     std::copy(bytes_ + count, bytes_ + byteCount_, bytes_);
     byteCount_ -= count;
 }
@@ -172,7 +189,7 @@ void InputQueue::ReadLine() {
     // Bytes already taken from the source for keys come first.
     while (byteCount_ > 0 || ReadReady(WaitForever, 1)) {
         const char ch = static_cast<char>(bytes_[0]);
-        TakeBytes(1);
+        DropBytes(1);
         if (ch == '\n') {
             if (lineLength_ > 0 && line_[lineLength_ - 1] == '\r') --lineLength_;
             EndLine();
@@ -186,7 +203,7 @@ void InputQueue::ReadCharacters(std::size_t count) {
     if (byteCount_ == 0) ReadReady(WaitForever, std::min(count, ByteCapacity));
     lineLength_ = std::min(byteCount_, count);
     std::copy_n(bytes_, lineLength_, line_);
-    TakeBytes(lineLength_);
+    DropBytes(lineLength_);
 }
 
 }  // namespace conlib::platform

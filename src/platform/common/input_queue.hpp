@@ -18,10 +18,12 @@
 // returns. A layer with another kind of source (a terminal) collects records and assembles text
 // its own way (Collect, AssembleText) from the same queue and byte buffer.
 //
-// Capacities are fixed; nothing is allocated.
+// The queue of records grows when a larger burst than ever before arrives (keys typed ahead
+// are never dropped), and keeps its size; nothing else is allocated.
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "platform/common/vt_input.hpp"
 #include "win.hpp"
@@ -37,9 +39,9 @@ inline constexpr int SequenceWaitMs = 25;
 
 class InputQueue {
   public:
-    static constexpr std::size_t QueueCapacity = 4096;  // input records
-    static constexpr std::size_t ByteCapacity = 256;    // bytes read and not yet decoded
-    static constexpr std::size_t LineCapacity = 4096;   // text of one ReadConsoleA, CR LF included
+    static constexpr std::size_t QueueStart = 4096;    // input records, before it grows
+    static constexpr std::size_t ByteCapacity = 256;   // bytes read and not yet decoded
+    static constexpr std::size_t LineCapacity = 4096;  // text of one ReadConsoleA, CR LF included
     // The mode a console's input starts with.
     static constexpr win::DWORD DefaultMode = 0x1F7;
 
@@ -81,8 +83,16 @@ class InputQueue {
         bool ended;
     };
 
-    InputQueue() = default;
+    InputQueue() : queue_(QueueStart) {}
     ~InputQueue() = default;
+
+    // Takes a decoded key before it is queued: true when the layer has acted on it itself (and
+    // it is not queued). By default every key is queued.
+    virtual bool TakeKey(const KeyEvents& /*events*/) { return false; }
+
+    // Bytes from a source that the layer reads itself: each complete key is decoded into the
+    // queue. Returns false when the bytes end with the start of a sequence, held for its rest.
+    bool TakeBytes(const unsigned char* bytes, std::size_t count);
 
     // Reads at most `room` bytes (at least 1) into `buffer`, waiting at most `timeoutMs` for
     // them (WaitForever: as long as it takes). Not called again once it has reported the end.
@@ -107,8 +117,8 @@ class InputQueue {
     // bound is still being dropped. With `final`, every byte left decodes (as far as the queue
     // has room), and a drop ends once the bytes are used.
     bool Decode(bool final);
-    // True when the queue has room for the records of one more key.
-    bool HasRoom() const;
+    // True when the queue has room for the records of one more key (it grows when it must).
+    bool HasRoom() const { return true; }
     // Takes the first queued record into `record`; false when none is queued.
     bool TakeRecord(win::INPUT_RECORD& record);
 
@@ -126,11 +136,11 @@ class InputQueue {
   private:
     std::size_t Copy(win::INPUT_RECORD* records, std::size_t count, bool remove);
     std::size_t Append(const win::INPUT_RECORD* records, std::size_t count);
-    void TakeBytes(std::size_t count);
+    void DropBytes(std::size_t count);
     void ReadLine();
     void ReadCharacters(std::size_t count);
 
-    win::INPUT_RECORD queue_[QueueCapacity] = {};
+    std::vector<win::INPUT_RECORD> queue_;
     std::size_t head_ = 0;
     std::size_t size_ = 0;
     unsigned char bytes_[ByteCapacity] = {};
