@@ -20,13 +20,13 @@ void ScrollingText(benchmark::State& state) {
     ScreenBuffer screen(80, 40);
     Renderer renderer;
     renderer.Reset(80, 40, Renderer::Start::Erase);
-    std::string out;
+    conlib::posix::FrameBytes out;
     const std::string line = "The quick brown fox jumps over the lazy dog 0123456789\r\n";
     for (auto _ : state) {
         screen.Write(line.data(), line.size());
-        out.clear();
-        renderer.Render(screen, out);
-        benchmark::DoNotOptimize(out.data());
+        out.Clear();
+        renderer.Render(screen, 0, out);
+        benchmark::DoNotOptimize(out.Data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(line.size()));
 }
@@ -37,14 +37,14 @@ void ScatteredCharacters(benchmark::State& state) {
     ScreenBuffer screen(80, 40);
     Renderer renderer;
     renderer.Reset(80, 40, Renderer::Start::Erase);
-    std::string out;
+    conlib::posix::FrameBytes out;
     int step = 0;
     for (auto _ : state) {
         screen.SetCursor(step % 31, (step * 7) % 31);
         screen.Write(step % 2 == 0 ? "|" : "-", 1);
-        out.clear();
-        renderer.Render(screen, out);
-        benchmark::DoNotOptimize(out.data());
+        out.Clear();
+        renderer.Render(screen, 0, out);
+        benchmark::DoNotOptimize(out.Data());
         ++step;
     }
 }
@@ -55,7 +55,7 @@ void FullRepaint(benchmark::State& state) {
     ScreenBuffer screen(120, 50);
     Renderer renderer;
     renderer.Reset(120, 50, Renderer::Start::Erase);
-    std::string out;
+    conlib::posix::FrameBytes out;
     char fill = 'a';
     for (auto _ : state) {
         for (int y = 0; y < screen.Rows(); ++y) {
@@ -65,9 +65,9 @@ void FullRepaint(benchmark::State& state) {
             screen.WriteCharacters(row.data(), row.size(), 0, y);
         }
         fill = fill == 'z' ? 'a' : static_cast<char>(fill + 1);
-        out.clear();
-        renderer.Render(screen, out);
-        benchmark::DoNotOptimize(out.data());
+        out.Clear();
+        renderer.Render(screen, 0, out);
+        benchmark::DoNotOptimize(out.Data());
     }
     state.SetItemsProcessed(state.iterations() * 120 * 50);
 }

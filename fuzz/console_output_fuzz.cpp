@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScreenBuffer screen(columns, rows);
     Renderer renderer;
     renderer.Reset(columns, rows, Renderer::Start::ScrollOut);
-    std::string out;
+    conlib::posix::FrameBytes out;
 
     std::size_t at = 2;
     while (at < size) {
@@ -53,17 +53,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
                 break;
             default:
-                out.clear();
-                renderer.Render(screen, out);
+                out.Clear();
+                renderer.Render(screen, 0, out);
                 break;
         }
         at += length;
         if (!screen.Contains(screen.CursorX(), screen.CursorY())) std::abort();
     }
-    out.clear();
-    renderer.Render(screen, out);
-    out.clear();
-    renderer.Render(screen, out);
-    if (!out.empty()) std::abort();  // everything was already shown
+    out.Clear();
+    renderer.Render(screen, 0, out);
+    out.Clear();
+    renderer.Render(screen, 0, out);
+    if (!out.Empty()) std::abort();  // everything was already shown
     return 0;
 }

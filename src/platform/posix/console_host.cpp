@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "handles.hpp"
@@ -26,11 +29,24 @@ static_assert(MaxSide == 32767 && MaxCells == 16777216, "the refusals of ParseSi
 constexpr int PlainColumns = 80;
 constexpr int PlainRows = 25;
 
+// Set by signal handlers for the host thread, which they wake.
 volatile std::sig_atomic_t TerminalResized = 0;
+volatile std::sig_atomic_t Continued = 0;
 struct sigaction PreviousResizeAction;
+int WakeFd = -1;
+
+// Safe in a signal handler.
+void WakeHostThread() {
+    if (WakeFd < 0) return;
+    const int savedErrno = errno;
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t n = write(WakeFd, &byte, 1);  // a full pipe wakes it anyway
+    errno = savedErrno;
+}
 
 void OnTerminalResized(int signal) {
     TerminalResized = 1;
+    WakeHostThread();
     if ((PreviousResizeAction.sa_flags & SA_SIGINFO) == 0 &&
         PreviousResizeAction.sa_handler != SIG_DFL && PreviousResizeAction.sa_handler != SIG_IGN) {
         PreviousResizeAction.sa_handler(signal);
@@ -103,12 +119,44 @@ Setup ChooseSetup() {
     return setup;
 }
 
+std::int64_t NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+// A millisecond's pause, safe in a signal handler.
+void Nap() {
+    timespec pause{0, 1'000'000};
+    nanosleep(&pause, nullptr);
+}
+
+// How long a signal handler waits for the host thread to let go of the lock or to finish a
+// write, in milliseconds: the terminal is restored after it in any case.
+constexpr int LeaveWaitMs = 250;
+
+// The bytes read from the keyboard at once.
+constexpr std::size_t KeyboardChunk = 4096;
+// Reserved for the last frame, which spills to the terminal when it needs more.
+constexpr std::size_t LastFrameBytes = 1u << 16;
+
 }  // namespace
 
+std::atomic<ConsoleHost*> ConsoleHost::started_{nullptr};
+
 ConsoleHost& ConsoleHost::Instance() {
-    // Never destroyed: the handlers that run at exit still need it.
-    static ConsoleHost* host = new ConsoleHost();
+    // Never destroyed: the handlers that run at exit, and the host thread, still need it.
+    static ConsoleHost* host = [] {
+        auto* made = new ConsoleHost();
+        started_.store(made, std::memory_order_release);
+        return made;
+    }();
     return *host;
+}
+
+HostLock& ConsoleHost::Lock() {
+    static HostLock* lock = new HostLock();
+    return *lock;
 }
 
 ConsoleHost::ConsoleHost() : mode_(Mode::Plain), screen_(1, 1) {
@@ -117,28 +165,211 @@ ConsoleHost::ConsoleHost() : mode_(Mode::Plain), screen_(1, 1) {
     windowColumns_ = setup.columns;
     windowRows_ = setup.rows;
     screen_ = ScreenBuffer(setup.columns, setup.rows);
-    if (mode_ != Mode::Terminal) return;
+    if (mode_ == Mode::Headless) return;
+    readsKeyboard_ = isatty(STDIN_FILENO) != 0;
+    if (mode_ != Mode::Terminal && !readsKeyboard_) return;
 
-    renderer_.Reset(setup.columns, setup.rows, Renderer::Start::ScrollOut);
-    pending_.reserve(1u << 16);
-    struct sigaction action {};
-    action.sa_handler = OnTerminalResized;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGWINCH, &action, &PreviousResizeAction);
-    std::atexit(FinishAtExit);
+    terminal::TakeOver(mode_ == Mode::Terminal, terminal::Hooks{LeaveHook, ResumeHook});
+    if (mode_ == Mode::Terminal) {
+        renderer_.Reset(setup.columns, setup.rows, Renderer::Start::ScrollOut);
+        composed_.Reserve(1u << 16);
+        writing_.Reserve(1u << 16);
+        lastFrame_.Reserve(LastFrameBytes);
+        lastFrame_.SpillTo(STDOUT_FILENO);
+        struct sigaction action {};
+        action.sa_handler = OnTerminalResized;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGWINCH, &action, &PreviousResizeAction);
+        if (readsKeyboard_) {
+            // What the terminal supports, asked before Alt is set to send ESC first; frames
+            // wait a moment for the answer.
+            std::string start(Renderer::StartupQuery);
+            start += Renderer::AltSendsEscape;
+            WriteOut(start.data(), start.size());
+            answerPending_ = true;
+            answerDueMs_ = NowMs() + 2 * FrameDelayMs;
+        }
+    }
+    pthread_atfork(PrepareFork, AfterForkInParent, AfterForkInChild);
+    StartThread();
+}
+
+void ConsoleHost::StartThread() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    wakeRead_ = fds[0];
+    wakeWrite_ = fds[1];
+    WakeFd = wakeWrite_;
+    // The thread takes no signal meant for the program: it starts with all of them blocked.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    pthread_t thread;
+    const int failed = pthread_create(
+        &thread, nullptr,
+        [](void* host) -> void* {
+            static_cast<ConsoleHost*>(host)->RunThread();
+            return nullptr;
+        },
+        this);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (failed != 0) {
+        // The program's own calls then read the keyboard and draw the frames.
+        WakeFd = -1;
+        close(wakeRead_);
+        close(wakeWrite_);
+        wakeRead_ = wakeWrite_ = -1;
+        return;
+    }
+    pthread_detach(thread);
+    threadRunning_ = true;
+}
+
+void ConsoleHost::RunThread() {
+    for (;;) {
+        int timeoutMs = -1;
+        {
+            HostGuard guard(Lock());
+            if (finished_) return;
+            timeoutMs = NextTimeoutMs(NowMs());
+        }
+        pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        const nfds_t count = readsKeyboard_ && !keyboardEnded_ ? 2 : 1;
+        if (poll(fds, count, timeoutMs) > 0) {
+            if (fds[0].revents != 0) {
+                char drained[64];
+                while (read(wakeRead_, drained, sizeof drained) > 0) {
+                }
+            }
+            if (count == 2 && fds[1].revents != 0) ReadKeyboard();
+        }
+        bool interrupt = false;
+        {
+            HostGuard guard(Lock());
+            if (finished_) return;
+            const std::int64_t now = NowMs();
+            if (holding_ && now - heldSinceMs_ >= SequenceWaitMs) {
+                // What is held is keys after all.
+                ConsoleKeyboard().TakeHeldBytes();
+                holding_ = false;
+                NoteInput();
+            }
+            if (answerPending_ && now >= answerDueMs_) answerPending_ = false;
+            Screen();
+            if (frameWanted_ ||
+                (changed_ && !answerPending_ && now - firstChangeMs_ >= FrameDelayMs)) {
+                Compose();
+            }
+            interrupt = interruptPending_;
+            interruptPending_ = false;
+        }
+        WriteComposed();
+        // As the Windows console sends its Ctrl+C event: to the program, at once.
+        if (interrupt) kill(getpid(), SIGINT);
+    }
+}
+
+int ConsoleHost::NextTimeoutMs(std::int64_t now) const {
+    std::int64_t due = -1;
+    const auto sooner = [&](std::int64_t at) {
+        if (due < 0 || at < due) due = at;
+    };
+    if (frameWanted_) return 0;
+    if (holding_) sooner(heldSinceMs_ + SequenceWaitMs);
+    if (changed_) sooner(answerPending_ ? answerDueMs_ : firstChangeMs_ + FrameDelayMs);
+    if (due < 0) return -1;
+    return due <= now ? 0 : static_cast<int>(due - now);
+}
+
+void ConsoleHost::ReadKeyboard() {
+    unsigned char chunk[KeyboardChunk];
+    ssize_t n = 0;
+    do {
+        n = read(STDIN_FILENO, chunk, sizeof chunk);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+
+    HostGuard guard(Lock());
+    KeyboardSink& keyboard = ConsoleKeyboard();
+    if (n <= 0) {
+        // End of file, or a terminal that hung up: what is held is keys, and no more come.
+        keyboardEnded_ = true;
+        keyboard.TakeHeldBytes();
+        keyboard.KeyboardEnded();
+        holding_ = false;
+        NoteInput();
+        return;
+    }
+    // The terminal's answers to the host's own questions come back through TakeReport.
+    holding_ = keyboard.TakeKeyboardBytes(chunk, static_cast<std::size_t>(n));
+    if (holding_) heldSinceMs_ = NowMs();
+    NoteInput();
+}
+
+void ConsoleHost::TakeReport(const platform::TerminalReport& report) {
+    using Report = platform::TerminalReport;
+    if (report.kind == Report::Kind::DeviceAttributes) {
+        // The answer to the last question: every answer has come.
+        answerPending_ = false;
+    } else if (report.kind == Report::Kind::Mode && report.decPrivate && report.count >= 2) {
+        const unsigned setting = report.values[1];
+        if (report.values[0] == 2026) {
+            renderer_.SetSynchronized(setting == Report::Set || setting == Report::Reset);
+        } else if (report.values[0] == 1036) {
+            altSetting_ = setting;
+        }
+    }
+}
+
+void ConsoleHost::NoteInput() {
+    inputCount_.fetch_add(1, std::memory_order_release);
+    inputCount_.notify_all();
+}
+
+void ConsoleHost::WaitForInput(std::uint32_t seen) {
+    if (!readsKeyboard_ || keyboardEnded_) return;
+    if (threadRunning_) {
+        HostUnlocked unlocked(Lock());
+        inputCount_.wait(seen, std::memory_order_acquire);
+        return;
+    }
+    // No host thread: the keyboard is read here, with the same timer for a held sequence.
+    const int timeoutMs = holding_ ? SequenceWaitMs : -1;
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    int ready = 0;
+    {
+        HostUnlocked unlocked(Lock());
+        ready = poll(&in, 1, timeoutMs);
+    }
+    if (ready > 0) {
+        HostUnlocked unlocked(Lock());
+        ReadKeyboard();
+    } else if (ready == 0 && holding_) {
+        ConsoleKeyboard().TakeHeldBytes();
+        holding_ = false;
+        NoteInput();
+    }
 }
 
 ScreenBuffer& ConsoleHost::Screen() {
+    if (threadWanted_) {
+        threadWanted_ = false;
+        unusedChild_ = false;
+        StartThread();
+    }
     if (TerminalResized != 0) FollowTerminalSize();
-    if (terminal::TakeContinued()) Redraw();
+    if (Continued != 0) {
+        // Whatever ran while the process was stopped may have drawn over the screen.
+        Continued = 0;
+        if (mode_ == Mode::Terminal) {
+            renderer_.Reset(screen_.Columns(), screen_.Rows(), Renderer::Start::Erase);
+            frameWanted_ = true;
+            WakeHostThread();
+        }
+    }
     return screen_;
-}
-
-void ConsoleHost::Redraw() {
-    if (mode_ != Mode::Terminal) return;
-    renderer_.Reset(screen_.Columns(), screen_.Rows(), Renderer::Start::Erase);
-    Show();
 }
 
 void ConsoleHost::FollowTerminalSize() {
@@ -152,7 +383,8 @@ void ConsoleHost::FollowTerminalSize() {
     windowRows_ = rows;
     screen_.Resize(columns, rows);
     renderer_.Reset(columns, rows, Renderer::Start::Erase);
-    Show();
+    frameWanted_ = true;
+    WakeHostThread();
 }
 
 void ConsoleHost::Write(const char* text, std::size_t length) {
@@ -180,15 +412,54 @@ void ConsoleHost::Show() {
         screen_.TakeChanges();
         return;
     }
-    if (!shown_) {
-        // From the first drawing on, typed keys must not be echoed over the screen.
-        terminal::TakeOver(true);
-        terminal::NoteDrawn();
-        shown_ = true;
+    if (!threadRunning_) {
+        ShowNow();
+        return;
     }
-    pending_.clear();
-    renderer_.Render(screen_, pending_);
-    WriteOut(pending_.data(), pending_.size());
+    if (changed_) return;
+    changed_ = true;
+    firstChangeMs_ = NowMs();
+    WakeHostThread();
+}
+
+void ConsoleHost::ShowNow() {
+    if (mode_ != Mode::Terminal) return;
+    Screen();
+    if (!changed_ && !frameWanted_) return;
+    Compose();
+    if (!threadRunning_) {
+        WriteOut(composed_.Data(), composed_.Size());
+        composed_.Clear();
+    } else if (!composed_.Empty()) {
+        WakeHostThread();
+    }
+}
+
+void ConsoleHost::Compose() {
+    if (mode_ != Mode::Terminal || finished_) return;
+    if (writerBusy_.load(std::memory_order_acquire)) {
+        // Made as soon as the write in progress is done.
+        frameWanted_ = true;
+        return;
+    }
+    frameWanted_ = false;
+    changed_ = false;
+    renderer_.Render(screen_, WindowTop(), composed_);
+}
+
+void ConsoleHost::WriteComposed() {
+    for (;;) {
+        {
+            HostGuard guard(Lock());
+            if (frameWanted_) Compose();
+            if (composed_.Empty() || finished_) return;
+            writing_.Swap(composed_);
+            writerBusy_.store(true, std::memory_order_release);
+        }
+        WriteOut(writing_.Data(), writing_.Size());
+        writing_.Clear();
+        writerBusy_.store(false, std::memory_order_release);
+    }
 }
 
 void ConsoleHost::WriteOut(const char* bytes, std::size_t length) {
@@ -196,12 +467,87 @@ void ConsoleHost::WriteOut(const char* bytes, std::size_t length) {
     WriteAll(STDOUT_FILENO, bytes, length);
 }
 
-void ConsoleHost::FinishAtExit() {
+// Everything from here to Resume is safe in a signal handler: no allocation, no lock waited
+// for without end.
+void ConsoleHost::Leave() {
+    if (unusedChild_) return;
+    HostLock& lock = Lock();
+    // Interrupted inside a console call, the buffer may be half changed: the last frame drawn
+    // stays. Otherwise the host thread lets go of the lock in a moment.
+    const bool inside = lock.HeldByCaller();
+    bool locked = false;
+    for (int i = 0; !inside && i < LeaveWaitMs && !(locked = lock.try_lock()); ++i)
+        Nap();
+    // A frame being written is written whole.
+    for (int i = 0; i < LeaveWaitMs && writerBusy_.load(std::memory_order_acquire); ++i)
+        Nap();
+    if (mode_ == Mode::Terminal) {
+        lastFrame_.Clear();
+        if (locked && !finished_) {
+            lastFrame_.Append(std::string_view(composed_.Data(), composed_.Size()));
+            composed_.Clear();
+            renderer_.Render(screen_, WindowTop(), lastFrame_);
+        }
+        renderer_.Finish(lastFrame_);
+        if (readsKeyboard_ && altSetting_ != platform::TerminalReport::Set &&
+            altSetting_ != platform::TerminalReport::PermanentlySet) {
+            lastFrame_.Append(Renderer::AltSendsEighthBit);
+        }
+        lastFrame_.Spill();
+    }
+    // Nothing is drawn until the terminal is taken back (after a stop), or ever again; the
+    // lock stays taken so that no frame starts before the process ends.
+    finished_ = true;
+    leftLocked_ = locked;
+}
+
+void ConsoleHost::Resume() {
+    if (mode_ == Mode::Terminal) {
+        if (readsKeyboard_)
+            WriteAll(STDOUT_FILENO, Renderer::AltSendsEscape.data(),
+                     Renderer::AltSendsEscape.size());
+        Continued = 1;
+    }
+    finished_ = false;
+    if (leftLocked_) {
+        leftLocked_ = false;
+        Lock().unlock();
+    }
+    WakeHostThread();
+}
+
+void ConsoleHost::LeaveHook() {
+    Instance().Leave();
+}
+
+void ConsoleHost::ResumeHook() {
+    Instance().Resume();
+}
+
+void ConsoleHost::PrepareFork() {
+    Lock().lock();
+}
+
+void ConsoleHost::AfterForkInParent() {
+    Lock().unlock();
+}
+
+void ConsoleHost::AfterForkInChild() {
+    // Only the forking thread is left: the child gets a host thread of its own.
     ConsoleHost& host = Instance();
-    if (!host.shown_) return;
-    host.pending_.clear();
-    host.renderer_.Finish(host.pending_);
-    host.WriteOut(host.pending_.data(), host.pending_.size());
+    if (host.wakeRead_ >= 0) {
+        close(host.wakeRead_);
+        close(host.wakeWrite_);
+    }
+    host.wakeRead_ = host.wakeWrite_ = -1;
+    WakeFd = -1;
+    host.threadRunning_ = false;
+    host.writerBusy_.store(false);
+    host.writing_.Clear();
+    host.composed_.Clear();
+    host.threadWanted_ = !host.finished_;
+    host.unusedChild_ = true;
+    Lock().unlock();
 }
 
 }  // namespace conlib::posix
@@ -230,6 +576,7 @@ void Store(LPDWORD place, std::size_t value) {
 // covered (none from a start outside the buffer, which is no failure); a write is then shown.
 template <class CellWork>
 BOOL CellCall(HANDLE handle, LPDWORD count, bool writes, CellWork cells) {
+    posix::HostGuard guard(ConsoleHost::Lock());
     Store(count, 0);
     ConsoleHost* host = OutputHost(handle);
     if (host == nullptr) return FALSE;
@@ -242,6 +589,7 @@ BOOL CellCall(HANDLE handle, LPDWORD count, bool writes, CellWork cells) {
 
 BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfCharsToWrite,
                    LPDWORD lpNumberOfCharsWritten, LPVOID) {
+    posix::HostGuard guard(ConsoleHost::Lock());
     Store(lpNumberOfCharsWritten, 0);
     ConsoleHost* host = OutputHost(hConsoleOutput);
     if (host == nullptr) return FALSE;
@@ -251,6 +599,7 @@ BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfC
 }
 
 BOOL GetConsoleScreenBufferInfo(HANDLE hConsoleOutput, CONSOLE_SCREEN_BUFFER_INFO* info) {
+    posix::HostGuard guard(ConsoleHost::Lock());
     ConsoleHost* host = OutputHost(hConsoleOutput);
     if (host == nullptr) return FALSE;
     const posix::ScreenBuffer& screen = host->Screen();
@@ -269,6 +618,7 @@ BOOL GetConsoleScreenBufferInfo(HANDLE hConsoleOutput, CONSOLE_SCREEN_BUFFER_INF
 }
 
 BOOL SetConsoleCursorPosition(HANDLE hConsoleOutput, COORD dwCursorPosition) {
+    posix::HostGuard guard(ConsoleHost::Lock());
     ConsoleHost* host = OutputHost(hConsoleOutput);
     if (host == nullptr) return FALSE;
     if (!host->Screen().SetCursor(dwCursorPosition.X, dwCursorPosition.Y)) {
@@ -280,6 +630,7 @@ BOOL SetConsoleCursorPosition(HANDLE hConsoleOutput, COORD dwCursorPosition) {
 }
 
 BOOL SetConsoleTextAttribute(HANDLE hConsoleOutput, WORD wAttributes) {
+    posix::HostGuard guard(ConsoleHost::Lock());
     ConsoleHost* host = OutputHost(hConsoleOutput);
     if (host == nullptr) return FALSE;
     host->Screen().SetAttribute(wAttributes);
@@ -287,6 +638,7 @@ BOOL SetConsoleTextAttribute(HANDLE hConsoleOutput, WORD wAttributes) {
 }
 
 BOOL SetConsoleScreenBufferSize(HANDLE hConsoleOutput, COORD dwSize) {
+    posix::HostGuard guard(ConsoleHost::Lock());
     ConsoleHost* host = OutputHost(hConsoleOutput);
     if (host == nullptr) return FALSE;
     if (!host->Resize(dwSize.X, dwSize.Y)) {

@@ -2,8 +2,10 @@
 // keyboard through the terminal-input decoder, and the console input calls served by it.
 //
 // Where the records come from:
-// - a terminal: every byte it has ready is read and decoded at once, as a keyboard fills the
-//   Windows console's queue as keys are typed, so a flush discards what was typed ahead;
+// - a terminal: the host thread reads its bytes as they arrive and decodes them at once, as a
+//   keyboard fills the Windows console's queue as keys are typed, so a flush discards what was
+//   typed ahead; with processed input Ctrl+C is no key but the interrupt signal, by the mode in
+//   force when it arrives;
 // - a file or a pipe: bytes are read only as keys are asked for, each key once (the queue's
 //   own way with a stream);
 // - the headless console (CONLIB_CONSOLE): nothing but the records written into it.
@@ -26,7 +28,6 @@
 #include "handles.hpp"
 #include "platform/common/input_queue.hpp"
 #include "platform/common/line_editor.hpp"
-#include "terminal.hpp"
 #include "terminal_reports.hpp"
 #include "win.hpp"
 
@@ -35,36 +36,28 @@ namespace conlib::posix {
 namespace {
 
 using namespace win;
-using platform::SequenceWaitMs;
-using platform::WaitForever;
 
 // The mode a console's output starts with.
 constexpr DWORD DefaultOutputMode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
 
-class ConsoleInput final : public platform::InputQueue {
+class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
   public:
     static ConsoleInput& Instance() {
         static ConsoleInput* input = new ConsoleInput();
         return *input;
     }
 
-    // On a terminal, Ctrl+C is the interrupt key only with processed input.
-    void SetMode(DWORD mode) {
-        InputQueue::SetMode(mode);
-        if (source_ == Source::Terminal) {
-            terminal::SetInterruptKey((mode & ENABLE_PROCESSED_INPUT) != 0);
-        }
-    }
-
-    // A terminal: all it has ready; a stream: the queue's own way, a key at a time.
+    // The terminal is drawn before any look at the input. From a terminal the host thread
+    // fills the queue; a stream is read the queue's own way, a key at a time.
     void Collect(bool wait) override {
+        ConsoleHost& host = ConsoleHost::Instance();
+        host.ShowNow();
         switch (source_) {
             case Source::None:
                 return;
             case Source::Terminal:
-                // A screen to redraw after the process was stopped is redrawn while it waits.
-                ConsoleHost::Instance().Screen();
-                CollectFromTerminal(wait);
+                while (wait && size() == 0 && !Ended())
+                    host.WaitForInput(host.InputCount());
                 return;
             case Source::Stream:
                 InputQueue::Collect(wait);
@@ -72,22 +65,47 @@ class ConsoleInput final : public platform::InputQueue {
         }
     }
 
+    // The host thread's bytes from the terminal.
+    bool TakeKeyboardBytes(const unsigned char* bytes, std::size_t count) override {
+        return !TakeBytes(bytes, count);
+    }
+    void TakeHeldBytes() override { Decode(true); }
+    void KeyboardEnded() override {
+        EndSource();
+        Decode(true);
+    }
+
   private:
     enum class Source { None, Terminal, Stream };
 
     ConsoleInput() {
-        if (ConsoleHost::Instance().mode() == ConsoleHost::Mode::Headless) {
+        const ConsoleHost& host = ConsoleHost::Instance();
+        if (host.mode() == ConsoleHost::Mode::Headless) {
             source_ = Source::None;
             EndSource();
-        } else if (isatty(STDIN_FILENO)) {
+        } else if (host.ReadsKeyboard()) {
             source_ = Source::Terminal;
-            terminal::TakeOver((mode() & ENABLE_PROCESSED_INPUT) != 0);
         } else {
             source_ = Source::Stream;
         }
     }
 
+    // Ctrl+C from the keyboard with processed input: the program's interrupt.
+    bool TakeKey(const platform::KeyEvents& events) override {
+        if (source_ != Source::Terminal || (mode() & ENABLE_PROCESSED_INPUT) == 0) return false;
+        for (std::size_t i = 0; i < events.count; ++i) {
+            const INPUT_RECORD& record = events.records[i];
+            if (IsKeyPress(record) && record.Event.KeyEvent.uChar.AsciiChar == '\x03') {
+                ConsoleHost::Instance().RequestInterrupt();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // A stream: read without the host's lock, which the host thread may need meanwhile.
     SourceRead ReadSource(unsigned char* buffer, std::size_t room, int timeoutMs) override {
+        HostUnlocked unlocked(ConsoleHost::Lock());
         pollfd in{STDIN_FILENO, POLLIN, 0};
         int ready = 0;
         do {
@@ -104,7 +122,10 @@ class ConsoleInput final : public platform::InputQueue {
     }
 
     // The terminal's replies go to the host, whose queries they answer.
-    void TakeReport(const platform::TerminalReport& report) override { reports::Post(report); }
+    void TakeReport(const platform::TerminalReport& report) override {
+        ConsoleHost::Instance().TakeReport(report);
+        reports::Post(report);
+    }
 
     // From the keyboard (a terminal, or the records written into a headless console), lines
     // are edited and echoed; a stream gives its lines as they stand.
@@ -385,23 +406,6 @@ class ConsoleInput final : public platform::InputQueue {
         }
     }
 
-    void CollectFromTerminal(bool wait) {
-        for (;;) {
-            while (HasRoom() && ReadReady(0, ByteCapacity))
-                Decode(false);
-            if (!Decode(false)) {
-                // A sequence cut short: wait a moment for the rest, then take it as it is.
-                while (HasRoom() && ReadReady(SequenceWaitMs, ByteCapacity)) {
-                    if (Decode(false)) break;
-                }
-                Decode(true);
-            }
-            if (SourceEnded()) Decode(true);
-            if (!wait || size() > 0 || Ended()) return;
-            ReadReady(WaitForever, ByteCapacity);
-        }
-    }
-
     Source source_ = Source::None;
 
     platform::LineEditor editor_;
@@ -432,6 +436,10 @@ DWORD OutputMode = DefaultOutputMode;
 
 }  // namespace
 
+KeyboardSink& ConsoleKeyboard() {
+    return ConsoleInput::Instance();
+}
+
 }  // namespace conlib::posix
 
 namespace conlib::win {
@@ -440,6 +448,7 @@ using posix::ConsoleInput;
 using posix::InputFor;
 
 BOOL GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode) {
+    posix::HostGuard guard(posix::ConsoleHost::Lock());
     if (posix::IsConsoleOutput(hConsoleHandle)) {
         *lpMode = posix::OutputMode;
         return TRUE;
@@ -451,6 +460,7 @@ BOOL GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode) {
 }
 
 BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
+    posix::HostGuard guard(posix::ConsoleHost::Lock());
     if (posix::IsConsoleOutput(hConsoleHandle)) {
         posix::OutputMode = dwMode;
         return TRUE;
@@ -463,6 +473,7 @@ BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
 
 BOOL ReadConsoleA(HANDLE hConsoleInput, LPVOID lpBuffer, DWORD nNumberOfCharsToRead,
                   LPDWORD lpNumberOfCharsRead, void*) {
+    posix::HostGuard guard(posix::ConsoleHost::Lock());
     ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfCharsRead);
     if (input == nullptr) return FALSE;
     return input->ReadText(lpBuffer, nNumberOfCharsToRead, lpNumberOfCharsRead);
@@ -470,6 +481,7 @@ BOOL ReadConsoleA(HANDLE hConsoleInput, LPVOID lpBuffer, DWORD nNumberOfCharsToR
 
 BOOL PeekConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
                        LPDWORD lpNumberOfEventsRead) {
+    posix::HostGuard guard(posix::ConsoleHost::Lock());
     ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfEventsRead);
     if (input == nullptr) return FALSE;
     return input->PeekRecords(lpBuffer, nLength, lpNumberOfEventsRead);
@@ -477,6 +489,7 @@ BOOL PeekConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLeng
 
 BOOL ReadConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
                        LPDWORD lpNumberOfEventsRead) {
+    posix::HostGuard guard(posix::ConsoleHost::Lock());
     ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfEventsRead);
     if (input == nullptr) return FALSE;
     return input->ReadRecords(lpBuffer, nLength, lpNumberOfEventsRead);
@@ -484,18 +497,21 @@ BOOL ReadConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLeng
 
 BOOL WriteConsoleInputA(HANDLE hConsoleInput, const INPUT_RECORD* lpBuffer, DWORD nLength,
                         LPDWORD lpNumberOfEventsWritten) {
+    posix::HostGuard guard(posix::ConsoleHost::Lock());
     ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfEventsWritten);
     if (input == nullptr) return FALSE;
     return input->WriteRecords(lpBuffer, nLength, lpNumberOfEventsWritten);
 }
 
 BOOL GetNumberOfConsoleInputEvents(HANDLE hConsoleInput, LPDWORD lpNumberOfEvents) {
+    posix::HostGuard guard(posix::ConsoleHost::Lock());
     ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfEvents);
     if (input == nullptr) return FALSE;
     return input->CountRecords(lpNumberOfEvents);
 }
 
 BOOL FlushConsoleInputBuffer(HANDLE hConsoleInput) {
+    posix::HostGuard guard(posix::ConsoleHost::Lock());
     ConsoleInput* input = InputFor(hConsoleInput);
     if (input == nullptr) return FALSE;
     input->Flush();
@@ -503,6 +519,11 @@ BOOL FlushConsoleInputBuffer(HANDLE hConsoleInput) {
 }
 
 void Sleep(DWORD dwMilliseconds) {
+    // What the program has written is on the terminal before the wait begins.
+    if (posix::ConsoleHost* host = posix::ConsoleHost::Started()) {
+        posix::HostGuard guard(posix::ConsoleHost::Lock());
+        host->ShowNow();
+    }
     timespec rest{static_cast<time_t>(dwMilliseconds / 1000),
                   static_cast<long>(dwMilliseconds % 1000) * 1000000L};
     while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {

@@ -574,6 +574,7 @@ int MessageBoxA(HWND /*hWnd*/, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     // As on Windows: no text is an empty one, and a box without a caption is titled "Error".
     const char* text = lpText != nullptr ? lpText : "";
     const char* caption = lpCaption != nullptr ? lpCaption : "Error";
+    posix::HostGuard guard(posix::ConsoleHost::Lock());
     posix::ConsoleHost& host = posix::ConsoleHost::Instance();
     if (host.mode() == posix::ConsoleHost::Mode::Plain) {
         return posix::AskOnStandardError(text, caption, *set);

@@ -1,50 +1,107 @@
 // The renderer. Every byte sequence it writes to the terminal:
 //
-//   ESC [ 0 m                    attribute 0x07: the terminal's own default colours
-//   ESC [ 0 ; F ; B [;4] [;7] m  any other attribute: foreground F (30-37, 90-97 intense),
-//                                background B (40-47, 100-107 intense), 4 underscore,
-//                                7 reverse video
-//   ESC [ H                      cursor to the top-left cell
-//   ESC [ R H  /  ESC [ R ; C H  cursor to row R, column 1 / column C (counted from 1)
-//   ESC [ N A  /  ESC [ N B      cursor N rows up / down (N left out when 1)
-//   ESC [ N C  /  ESC [ N D      cursor N columns right / left (N left out when 1)
-//   CR  /  CR LF  /  BS          cursor to column 0 / to column 0 of the next row / one left
-//   LF on the last row           the screen scrolls up one line
-//   ESC [ 2 J                    erase the screen, when its size changed
+//   ESC [ m                      default colours (attribute 0x07), underline and reverse off
+//   ESC [ P ; ... m              colours by parameter, only those that change (from ESC [ m,
+//                                0 first when that is shorter): 30-37 and 90-97 foreground
+//                                (intense), 40-47 and 100-107 background (intense), 39 and 49
+//                                the terminal's own, 4 and 24 underscore on and off, 7 and 27
+//                                reverse video on and off
+//   ESC [ H  /  ESC [ R H  /  ESC [ R ; C H     cursor to row R, column C (counted from 1;
+//                                a 1 left out)                                       CUP
+//   ESC [ R d                    cursor to row R, same column                        VPA
+//   ESC [ C G                    cursor to column C, same row                        CHA
+//   ESC [ N A / B / C / D        cursor N rows up / down, N columns right / left (N left out
+//                                when 1)                                     CUU CUD CUF CUB
+//   CR  /  LF  /  BS             cursor to column 0 / one row down / one column left (the
+//                                terminal does no output processing: LF keeps the column)
+//   LF on the last row           the screen scrolls up one line, into the terminal's history
+//   ESC [ K                      erase to the end of the line, in the current colours   EL
+//   ESC [ N X                    erase N characters from the cursor, which stays        ECH
+//   ESC [ 2 J                    erase the screen, in the current colours                ED
+//   ESC [ ? 2026 h  /  l         begin / end a frame of synchronized output, where the
+//                                terminal said it supports it
 //   BEL                          the bell
 //   UTF-8 text                   the code page 437 glyphs of the cells
+//
+// And, for the console host's takeover and restore of the terminal:
+//
+//   ESC [ ? 2026 $ p             asks whether synchronized output is supported      DECRQM
+//   ESC [ ? 1036 $ p             asks how Alt (meta) keys are sent                  DECRQM
+//   ESC [ c                      asks for the terminal's attributes: its answer ends the
+//                                answers to the questions before it                    DA1
+//   ESC [ ? 1036 h  /  l         Alt keys sent as ESC and the key / the terminal's own way
 #include "renderer.hpp"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
+#include "handles.hpp"
 #include "platform/common/cp437.hpp"
 
 namespace conlib::posix {
 
 namespace {
 
-// Unchanged cells between two changed ones are written again rather than skipped with a
-// cursor move, as long as the gap is this short: a move costs three bytes or more.
-constexpr int MaxRewrittenGap = 3;
+constexpr std::string_view BeginSynchronized = "\x1b[?2026h";
+constexpr std::string_view EndSynchronized = "\x1b[?2026l";
 
-void AppendNumber(unsigned value, std::string& out) {
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count > 0)
-        out += digits[--count];
+// Line feeds and backspaces are one byte a row or a column; past this many a sequence is
+// always as short.
+constexpr int MostSingleSteps = 4;
+
+constexpr Cell BlankCell{ScreenBuffer::Blank, ScreenBuffer::DefaultAttribute};
+
+// The attribute bits a terminal does not fill erased cells with.
+constexpr std::uint16_t UnderscoreBit = 0x8000;
+constexpr std::uint16_t ReverseBit = 0x4000;
+
+// A few bytes built on the stack: a cursor move or a colour change.
+struct Short {
+    char bytes[48];
+    std::size_t size = 0;
+
+    void Add(char ch) { bytes[size++] = ch; }
+    void Add(std::string_view text) {
+        std::memcpy(bytes + size, text.data(), text.size());
+        size += text.size();
+    }
+    void AddNumber(unsigned value) {
+        char digits[10];
+        int count = 0;
+        do {
+            digits[count++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        while (count > 0)
+            Add(digits[--count]);
+    }
+    // CSI, then N when it is not 1, then the final byte.
+    void AddCsi(unsigned count, char final) {
+        Add("\x1b[");
+        if (count != 1) AddNumber(count);
+        Add(final);
+    }
+    std::string_view View() const { return {bytes, size}; }
+};
+
+// A cell that the terminal can show by erasing it: a blank whose attribute has only colours.
+bool Erasable(const Cell& cell) {
+    return (cell.ch == ScreenBuffer::Blank || cell.ch == 0) &&
+           (cell.attr & (UnderscoreBit | ReverseBit)) == 0;
 }
 
-// CSI, then N when it is not 1, then the final byte.
-void AppendCsiCount(int count, char final, std::string& out) {
-    out += "\x1b[";
-    if (count != 1) AppendNumber(static_cast<unsigned>(count), out);
-    out += final;
+bool ErasedAlike(const Cell& cell, std::uint16_t attribute) {
+    return Erasable(cell) && cell.attr == attribute;
 }
+
+// The terminal's colour state for an attribute: SGR parameters.
+struct Colours {
+    unsigned foreground;  // 30-37, 90-97, or 39: the terminal's own
+    unsigned background;  // 40-47, 100-107, or 49
+    bool underscore;
+    bool reverse;
+};
 
 // Windows colour bits are blue 1, green 2, red 4; terminal colour numbers are red 1, green 2,
 // blue 4.
@@ -52,37 +109,104 @@ unsigned TerminalColour(unsigned bits) {
     return ((bits & 1u) << 2) | (bits & 2u) | ((bits & 4u) >> 2);
 }
 
-}  // namespace
-
-void AppendAttributeSequence(std::uint16_t attribute, std::string& out) {
-    if (attribute == ScreenBuffer::DefaultAttribute) {
-        out += "\x1b[0m";
-        return;
-    }
+Colours ColoursOf(std::uint16_t attribute) {
+    if (attribute == ScreenBuffer::DefaultAttribute) return {39, 49, false, false};
     const unsigned foreground = attribute & 0x0Fu;
     const unsigned background = (attribute >> 4) & 0x0Fu;
-    out += "\x1b[0;";
-    AppendNumber((foreground & 8u ? 90u : 30u) + TerminalColour(foreground), out);
-    out += ';';
-    AppendNumber((background & 8u ? 100u : 40u) + TerminalColour(background), out);
-    if (attribute & 0x8000u) out += ";4";
-    if (attribute & 0x4000u) out += ";7";
-    out += 'm';
+    return {(foreground & 8u ? 90u : 30u) + TerminalColour(foreground),
+            (background & 8u ? 100u : 40u) + TerminalColour(background),
+            (attribute & UnderscoreBit) != 0, (attribute & ReverseBit) != 0};
+}
+
+void AddParameter(Short& out, unsigned value, bool& first) {
+    if (!first) out.Add(';');
+    out.AddNumber(value);
+    first = false;
+}
+
+// The sequence from the terminal's defaults (after ESC [ m) to `to`, with a leading 0 when
+// `reset` (from any state).
+void AddFromDefaults(Short& out, const Colours& to, bool reset) {
+    out.Add("\x1b[");
+    bool first = true;
+    if (reset) AddParameter(out, 0, first);
+    if (to.foreground != 39) AddParameter(out, to.foreground, first);
+    if (to.background != 49) AddParameter(out, to.background, first);
+    if (to.underscore) AddParameter(out, 4, first);
+    if (to.reverse) AddParameter(out, 7, first);
+    out.Add('m');
+}
+
+// The shortest sequence from attribute `from` (NoAttribute: unknown) to `to`; empty when
+// nothing changes.
+void AttributeChange(std::uint16_t from, std::uint16_t to, bool known, Short& out) {
+    if (known && from == to) return;
+    const Colours target = ColoursOf(to);
+    if (to == ScreenBuffer::DefaultAttribute) {
+        out.Add("\x1b[m");
+        return;
+    }
+    Short reset;
+    AddFromDefaults(reset, target, true);
+    if (!known) {
+        out.Add(reset.View());
+        return;
+    }
+    const Colours source = ColoursOf(from);
+    Short change;
+    change.Add("\x1b[");
+    bool first = true;
+    if (source.foreground != target.foreground) AddParameter(change, target.foreground, first);
+    if (source.background != target.background) AddParameter(change, target.background, first);
+    if (source.underscore != target.underscore) {
+        AddParameter(change, target.underscore ? 4 : 24, first);
+    }
+    if (source.reverse != target.reverse) AddParameter(change, target.reverse ? 7 : 27, first);
+    change.Add('m');
+    if (first) return;  // the same colours by another attribute
+    out.Add(change.size <= reset.size ? change.View() : reset.View());
+}
+
+}  // namespace
+
+void FrameBytes::Append(std::string_view text) {
+    if (spillFd_ >= 0 && bytes_.size() + text.size() > bytes_.capacity()) {
+        Spill();
+        if (text.size() > bytes_.capacity()) {
+            WriteAll(spillFd_, text.data(), text.size());
+            return;
+        }
+    }
+    bytes_.append(text);
+}
+
+void FrameBytes::Append(char ch, std::size_t count) {
+    while (count-- > 0)
+        Append(ch);
+}
+
+void FrameBytes::Spill() {
+    if (spillFd_ >= 0) WriteAll(spillFd_, bytes_.data(), bytes_.size());
+    bytes_.clear();
 }
 
 void Renderer::Reset(int columns, int rows, Start start) {
     columns_ = columns;
     rows_ = rows;
-    front_.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows),
-                  Cell{ScreenBuffer::Blank, ScreenBuffer::DefaultAttribute});
+    front_.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), BlankCell);
     cursorX_ = Unknown;
     cursorY_ = Unknown;
+    wrapPending_ = false;
     attribute_ = NoAttribute;
     startPending_ = true;
     start_ = start;
 }
 
-void Renderer::Render(ScreenBuffer& screen, std::string& out) {
+void Renderer::Render(ScreenBuffer& screen, int windowTop, FrameBytes& out) {
+    const std::size_t before = out.Size();
+    if (synchronized_) out.Append(BeginSynchronized);
+    const std::size_t opened = out.Size();
+
     ScreenChanges changes = screen.TakeChanges();
     if (changes.scrolled >= rows_) {
         // Nothing shown survives the scroll: start from an empty screen.
@@ -97,116 +221,270 @@ void Renderer::Render(ScreenBuffer& screen, std::string& out) {
         ScrollUp(changes.scrolled, out);
     }
 
-    const int endRow = std::min(changes.endRow, rows_);
-    for (int y = changes.firstRow; y < endRow; ++y)
-        RenderRow(screen, y, out);
-    if (changes.bells > 0) out += '\a';
-    MoveTo(screen.CursorX(), screen.CursorY(), out);
+    const int firstRow = std::max(changes.firstRow - windowTop, 0);
+    const int endRow = std::min(changes.endRow - windowTop, rows_);
+    if (endRow - firstRow >= 3 && EraseAll(screen, windowTop, out)) {
+        for (int y = 0; y < rows_; ++y)
+            RenderRow(screen.Row(windowTop + y), y, out);
+    } else {
+        for (int y = firstRow; y < endRow; ++y)
+            RenderRow(screen.Row(windowTop + y), y, out);
+    }
+    if (changes.bells > 0) out.Append('\a');
+    const int cursorRow = screen.CursorY() - windowTop;
+    if (cursorRow >= 0 && cursorRow < rows_ && screen.CursorX() < columns_) {
+        MoveTo(screen.CursorX(), cursorRow, out);
+    }
+
+    if (!synchronized_) return;
+    if (out.Size() == opened) {
+        out.Truncate(before);
+    } else {
+        out.Append(EndSynchronized);
+    }
 }
 
-void Renderer::Finish(std::string& out) {
+void Renderer::Finish(FrameBytes& out) {
     if (attribute_ != ScreenBuffer::DefaultAttribute && attribute_ != NoAttribute) {
         SetAttribute(ScreenBuffer::DefaultAttribute, out);
     }
-    if (cursorX_ != 0) {
-        out += "\r\n";
+    if (cursorX_ != 0 || wrapPending_) {
+        out.Append("\r\n");
         cursorX_ = 0;
+        wrapPending_ = false;
+        if (cursorY_ != Unknown && cursorY_ + 1 < rows_) ++cursorY_;
     }
 }
 
-void Renderer::StartAfresh(std::string& out) {
-    std::fill(front_.begin(), front_.end(),
-              Cell{ScreenBuffer::Blank, ScreenBuffer::DefaultAttribute});
+void Renderer::StartAfresh(FrameBytes& out) {
+    std::fill(front_.begin(), front_.end(), BlankCell);
     SetAttribute(ScreenBuffer::DefaultAttribute, out);
     if (start_ == Start::ScrollOut) {
         // From the last row, one line feed per row moves everything shown into the history.
         MoveTo(0, rows_ - 1, out);
-        out.append(static_cast<std::size_t>(rows_), '\n');
-        out += "\x1b[H";
+        out.Append('\n', static_cast<std::size_t>(rows_));
+        out.Append("\x1b[H");
     } else {
-        out += "\x1b[H\x1b[2J";
+        out.Append("\x1b[H\x1b[2J");
     }
     cursorX_ = 0;
     cursorY_ = 0;
+    wrapPending_ = false;
     startPending_ = false;
 }
 
-void Renderer::ScrollUp(int lines, std::string& out) {
+void Renderer::ScrollUp(int lines, FrameBytes& out) {
     // The lines a scroll brings in take the current colours: make them the default ones.
     SetAttribute(ScreenBuffer::DefaultAttribute, out);
-    MoveTo(0, rows_ - 1, out);
-    out.append(static_cast<std::size_t>(lines), '\n');
+    MoveTo(cursorX_ != Unknown && !wrapPending_ ? cursorX_ : 0, rows_ - 1, out);
+    out.Append('\n', static_cast<std::size_t>(lines));
     const auto shift = static_cast<std::ptrdiff_t>(lines) * columns_;
     std::copy(front_.begin() + shift, front_.end(), front_.begin());
-    std::fill(front_.end() - shift, front_.end(),
-              Cell{ScreenBuffer::Blank, ScreenBuffer::DefaultAttribute});
+    std::fill(front_.end() - shift, front_.end(), BlankCell);
 }
 
-void Renderer::RenderRow(const ScreenBuffer& screen, int y, std::string& out) {
+bool Renderer::EraseAll(const ScreenBuffer& screen, int windowTop, FrameBytes& out) {
+    // Worth it when many rows that show something are to be blank: each would take a move
+    // and an erase of its own, while every cell that stays as it is must be drawn again.
     const int width = std::min(columns_, screen.Columns());
-    const Cell* model = screen.Row(y);
-    Cell* front = FrontRow(y);
-    int x = 0;
-    while (x < width) {
-        if (model[x] == front[x]) {
-            ++x;
-            continue;
+    std::uint16_t blank = NoAttribute;
+    int rowsToBlank = 0;
+    long cellsToRedraw = 0;
+    for (int y = 0; y < rows_; ++y) {
+        const Cell* model = screen.Row(windowTop + y);
+        const Cell* front = FrontRow(y);
+        if (Erasable(model[0]) && blank == NoAttribute) blank = model[0].attr;
+        bool allBlank = blank != NoAttribute;
+        bool same = true;
+        for (int x = 0; x < width; ++x) {
+            const bool blankHere = ErasedAlike(model[x], blank);
+            allBlank = allBlank && blankHere;
+            if (model[x] == front[x]) {
+                if (!blankHere) ++cellsToRedraw;
+            } else {
+                same = false;
+            }
         }
-        // A run of changed cells, with the short unchanged gaps inside it.
-        int last = x;
-        for (int i = x + 1; i < width && i - last <= MaxRewrittenGap; ++i) {
-            if (!(model[i] == front[i])) last = i;
+        if (allBlank && !same) ++rowsToBlank;
+    }
+    if (blank == NoAttribute || rowsToBlank < 3 || cellsToRedraw + 4 >= rowsToBlank * 4L) {
+        return false;
+    }
+    SetAttribute(blank, out);
+    out.Append("\x1b[2J");
+    std::fill(front_.begin(), front_.end(), Cell{ScreenBuffer::Blank, blank});
+    return true;
+}
+
+void Renderer::RenderRow(const Cell* model, int y, FrameBytes& out) {
+    Cell* front = FrontRow(y);
+    int lastChange = -1;
+    for (int x = columns_ - 1; x >= 0 && lastChange < 0; --x) {
+        if (!(model[x] == front[x])) lastChange = x;
+    }
+    if (lastChange < 0) return;
+    // The cells from tailStart to the end of the row are blanks that an erase can show.
+    int tailStart = columns_;
+    if (Erasable(model[columns_ - 1])) {
+        const std::uint16_t attribute = model[columns_ - 1].attr;
+        tailStart = columns_ - 1;
+        while (tailStart > 0 && ErasedAlike(model[tailStart - 1], attribute))
+            --tailStart;
+    }
+
+    int x = 0;
+    for (;;) {
+        int next = x;
+        while (next <= lastChange && model[next] == front[next])
+            ++next;
+        if (next > lastChange) return;
+        if (next > x && cursorY_ == y && cursorX_ == x && !wrapPending_) {
+            // The cells between are as shown: writing them again may be shorter than a move.
+            char move[48];
+            const std::size_t moveCost = BestMove(next, y, move);
+            std::size_t rewriteCost = 0;
+            std::uint16_t attribute = attribute_;
+            for (int i = x; i < next && rewriteCost <= moveCost; ++i) {
+                rewriteCost += AttributeCost(attribute, model[i].attr) +
+                               platform::Cp437Glyph(model[i].ch).size();
+                attribute = model[i].attr;
+            }
+            if (rewriteCost <= moveCost) {
+                for (int i = x; i < next; ++i)
+                    PutCell(model[i], out);
+            }
+        }
+        x = next;
+
+        if (x >= tailStart) {
+            // Only blanks from here on: an erase to the end of the line, when it is shorter
+            // than writing them (and always at the last column, which leaves no wrap pending).
+            const std::uint16_t attribute = model[x].attr;
+            const std::size_t written = static_cast<std::size_t>(lastChange - x + 1);
+            if (lastChange == columns_ - 1 || AttributeCost(attribute_, attribute) + 3 < written) {
+                MoveTo(x, y, out);
+                SetAttribute(attribute, out);
+                out.Append("\x1b[K");
+                std::copy(model + x, model + columns_, front + x);
+                return;
+            }
+        }
+        if (Erasable(model[x])) {
+            // A run of blanks: erased, with the cursor moved past them after, when that is
+            // shorter than writing them.
+            const std::uint16_t attribute = model[x].attr;
+            int end = x;
+            int lastInRun = x;
+            while (end <= lastChange && ErasedAlike(model[end], attribute)) {
+                if (!(model[end] == front[end])) lastInRun = end;
+                ++end;
+            }
+            const int count = lastInRun - x + 1;
+            if (count >= 8) {
+                MoveTo(x, y, out);
+                SetAttribute(attribute, out);
+                Short erase;
+                erase.AddCsi(static_cast<unsigned>(count), 'X');
+                out.Append(erase.View());
+                std::copy(model + x, model + x + count, front + x);
+                x += count;
+                continue;
+            }
         }
         MoveTo(x, y, out);
-        for (; x <= last; ++x) {
-            SetAttribute(model[x].attr, out);
-            out += platform::Cp437Glyph(model[x].ch);
-            front[x] = model[x];
-        }
-        // After the last column the terminal's cursor may stand there or on the next line.
-        cursorX_ = x < columns_ ? x : Unknown;
-        if (cursorX_ == Unknown) cursorY_ = Unknown;
+        PutCell(model[x], out);
+        front[x] = model[x];
+        ++x;
     }
 }
 
-void Renderer::MoveTo(int x, int y, std::string& out) {
-    if (x == cursorX_ && y == cursorY_) return;
+void Renderer::PutCell(const Cell& cell, FrameBytes& out) {
+    SetAttribute(cell.attr, out);
+    out.Append(platform::Cp437Glyph(cell.ch));
+    if (cursorX_ + 1 < columns_) {
+        ++cursorX_;
+    } else {
+        wrapPending_ = true;
+    }
+}
+
+std::size_t Renderer::BestMove(int x, int y, char* move) const {
+    Short best;
+    // Absolute: CUP.
+    best.Add("\x1b[");
+    if (x != 0 || y != 0) best.AddNumber(static_cast<unsigned>(y + 1));
+    if (x != 0) {
+        best.Add(';');
+        best.AddNumber(static_cast<unsigned>(x + 1));
+    }
+    best.Add('H');
+
     if (cursorX_ != Unknown && cursorY_ != Unknown) {
-        if (y == cursorY_) {
+        // Along the row, then along the column.
+        Short across;
+        if (x != cursorX_ || wrapPending_) {
+            Short column;  // CHA
+            column.AddCsi(static_cast<unsigned>(x + 1), 'G');
+            across = column;
             if (x == 0) {
-                out += '\r';
-            } else if (x < cursorX_ && cursorX_ - x <= 2) {
-                out.append(static_cast<std::size_t>(cursorX_ - x), '\b');
-            } else if (x > cursorX_) {
-                AppendCsiCount(x - cursorX_, 'C', out);
-            } else {
-                AppendCsiCount(cursorX_ - x, 'D', out);
+                across = Short{};
+                across.Add('\r');
+            } else if (!wrapPending_) {
+                Short relative;
+                if (x < cursorX_ && cursorX_ - x <= MostSingleSteps) {
+                    for (int i = x; i < cursorX_; ++i)
+                        relative.Add('\b');
+                } else {
+                    relative.AddCsi(
+                        static_cast<unsigned>(x > cursorX_ ? x - cursorX_ : cursorX_ - x),
+                        x > cursorX_ ? 'C' : 'D');
+                }
+                if (relative.size < across.size) across = relative;
             }
-        } else if (x == 0 && y == cursorY_ + 1) {
-            out += "\r\n";
-        } else if (x == cursorX_) {
-            AppendCsiCount(y > cursorY_ ? y - cursorY_ : cursorY_ - y, y > cursorY_ ? 'B' : 'A',
-                           out);
-        } else {
-            cursorX_ = Unknown;
+        }
+        Short down;
+        if (y != cursorY_) {
+            down.AddCsi(static_cast<unsigned>(y + 1), 'd');  // VPA
+            Short relative;
+            if (y > cursorY_ && y - cursorY_ <= MostSingleSteps) {
+                for (int i = cursorY_; i < y; ++i)
+                    relative.Add('\n');
+            } else {
+                relative.AddCsi(static_cast<unsigned>(y > cursorY_ ? y - cursorY_ : cursorY_ - y),
+                                y > cursorY_ ? 'B' : 'A');
+            }
+            if (relative.size < down.size) down = relative;
+        }
+        if (across.size + down.size < best.size) {
+            best = across;
+            best.Add(down.View());
         }
     }
-    if (cursorX_ == Unknown || cursorY_ == Unknown) {
-        out += "\x1b[";
-        if (x != 0 || y != 0) AppendNumber(static_cast<unsigned>(y + 1), out);
-        if (x != 0) {
-            out += ';';
-            AppendNumber(static_cast<unsigned>(x + 1), out);
-        }
-        out += 'H';
-    }
+    std::memcpy(move, best.bytes, best.size);
+    return best.size;
+}
+
+void Renderer::MoveTo(int x, int y, FrameBytes& out) {
+    if (x == cursorX_ && y == cursorY_ && !wrapPending_) return;
+    char move[48];
+    const std::size_t size = BestMove(x, y, move);
+    out.Append(std::string_view(move, size));
     cursorX_ = x;
     cursorY_ = y;
+    wrapPending_ = false;
 }
 
-void Renderer::SetAttribute(std::uint16_t attribute, std::string& out) {
+std::size_t Renderer::AttributeCost(std::uint16_t from, std::uint16_t to) const {
+    Short change;
+    AttributeChange(from, to, from != NoAttribute, change);
+    return change.size;
+}
+
+void Renderer::SetAttribute(std::uint16_t attribute, FrameBytes& out) {
     if (attribute == attribute_) return;
-    AppendAttributeSequence(attribute, out);
+    Short change;
+    AttributeChange(attribute_, attribute, attribute_ != NoAttribute, change);
+    out.Append(change.View());
     attribute_ = attribute;
 }
 

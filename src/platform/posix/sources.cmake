@@ -14,3 +14,7 @@ target_sources(conlib PRIVATE
   platform/posix/time.cpp
 )
 
+
+# The console host's own thread.
+find_package(Threads REQUIRED)
+target_link_libraries(conlib PUBLIC Threads::Threads)

@@ -1,30 +1,35 @@
 // The terminal's own state: who echoes and edits typed text, and how it is put back.
 //
 // Like the Windows console, the console host echoes typed text itself and only during a line
-// read. From the first console operation that needs the keyboard (or draws on the terminal)
-// until the process ends, the terminal neither echoes keys nor buffers lines of its own. Its
-// original state comes back at exit, on every signal that ends the process, and while the
-// process is stopped. Mode switches wait for output to drain but never discard type-ahead.
+// read, and acts on Ctrl+C itself. From the console's start until the process ends, the
+// terminal neither echoes keys, nor buffers lines, nor turns keys into signals, nor processes
+// the output it is sent; this is set once, and the console's input modes never change it. The
+// terminal's original state comes back at exit, on every signal that ends the process, and
+// while the process is stopped. Mode switches wait for output to drain but never discard
+// type-ahead.
 #pragma once
 
 namespace conlib::posix::terminal {
 
-// Takes the keyboard over when standard input is a terminal; later calls do nothing. Ctrl+C
-// ends the process when `interruptKey` is true, and is an ordinary key otherwise.
-void TakeOver(bool interruptKey);
+// What the console host does as the terminal is left and taken back. `leave` draws the last
+// frame and puts back what the host changed on the terminal; it runs at exit, in the handlers
+// of the signals that end or stop the process, and must be safe there. `resume` runs after the
+// process was stopped and continued (in a signal handler too): the screen may have been drawn
+// over meanwhile.
+struct Hooks {
+    void (*leave)();
+    void (*resume)();
+};
+
+// Takes the terminal over: the keyboard when standard input is a terminal, and the output
+// processing of standard output when it is a terminal and `rendering`. Later calls do nothing.
+void TakeOver(bool rendering, Hooks hooks);
 
 // Whether standard input is a terminal that has been taken over.
-bool TakenOver();
+bool KeyboardTaken();
 
-// Makes Ctrl+C end the process (the console's processed input) or arrive as a key.
-void SetInterruptKey(bool interruptKey);
-
-// Marks that the terminal's display has been drawn on, so that its colours are reset when
-// the process ends on a signal.
-void NoteDrawn();
-
-// True once after the process was stopped and continued: whatever ran meanwhile may have
-// drawn over the screen, which is then to be drawn again.
-bool TakeContinued();
+// The terminal's settings as they were, put back, after the host's `leave` (once; later calls
+// do nothing). Safe in a signal handler.
+void Restore();
 
 }  // namespace conlib::posix::terminal
