@@ -69,9 +69,13 @@ BOOL InputQueue::CountRecords(LPDWORD count) {
 }
 
 void InputQueue::Flush() {
+    FlushRecords();
+    byteCount_ = 0;
+}
+
+void InputQueue::FlushRecords() {
     head_ = 0;
     size_ = 0;
-    byteCount_ = 0;
 }
 
 void InputQueue::Collect(bool wait) {
@@ -111,8 +115,7 @@ bool InputQueue::Decode(bool final) {
     bool complete = true;
     while (used < byteCount_ && HasRoom()) {
         KeyEvents events{};
-        const std::size_t n =
-            DecodeKey(bytes_ + used, byteCount_ - used, final, decoder_, events);
+        const std::size_t n = DecodeKey(bytes_ + used, byteCount_ - used, final, decoder_, events);
         if (n == 0) {
             complete = false;
             break;

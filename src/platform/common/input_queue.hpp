@@ -69,6 +69,9 @@ class InputQueue {
     // FlushConsoleInputBuffer: discards every record, and every byte taken from the source so
     // far; bytes the source still holds stay for the next read.
     void Flush();
+    // Discards every record only: the bytes of a key still arriving stay (a layer whose
+    // source is read as bytes arrive flushes so, for they were not typed before the flush).
+    void FlushRecords();
 
     // Moves what the source has ready into the queue; with `wait`, waits until there is at
     // least one record or the input has ended. By default: a stream's next key, only when

@@ -65,6 +65,16 @@ class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
         }
     }
 
+    // FlushConsoleInputBuffer: from a terminal, the start of a sequence whose rest is still
+    // on its way is a key being typed, and stays.
+    void FlushInput() {
+        if (source_ == Source::Terminal) {
+            FlushRecords();
+        } else {
+            Flush();
+        }
+    }
+
     // The host thread's bytes from the terminal.
     bool TakeKeyboardBytes(const unsigned char* bytes, std::size_t count) override {
         return !TakeBytes(bytes, count);
@@ -514,7 +524,7 @@ BOOL FlushConsoleInputBuffer(HANDLE hConsoleInput) {
     posix::HostGuard guard(posix::ConsoleHost::Lock());
     ConsoleInput* input = InputFor(hConsoleInput);
     if (input == nullptr) return FALSE;
-    input->Flush();
+    input->FlushInput();
     return TRUE;
 }
 
