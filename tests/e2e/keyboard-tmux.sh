@@ -3,6 +3,7 @@
 # - keys typed while the program is busy are not echoed, and the first of them reaches the
 #   next poll;
 # - Escape alone arrives at once as the Escape key, and modified keys as their key codes;
+# - a reply of the terminal and an over-long control sequence give no key;
 # - the terminal's settings are the same after the program as before it, whether it ends
 #   normally, by Ctrl+C (which ends it, as on Windows) or by SIGTERM;
 # - the screen follows a resized terminal, and is drawn again after a stop and a continue.
@@ -34,6 +35,16 @@ tmux_ send-keys -t probe C-Left
 wait_for "Ctrl+Left" '^key 00 73 25 00000108$'
 tmux_ send-keys -t probe F5
 wait_for "F5" '^key 00 3F 74 00000000$'
+
+# A terminal's reply to a colour query, and a control sequence far too long for any key, typed
+# into the terminal: no key comes of them, and the key after them is the next one polled.
+# shellcheck disable=SC2046
+tmux_ send-keys -t probe -H 1b 5d 31 31 3b 72 67 62 3a 30 30 30 30 2f 30 30 30 30 2f 30 30 30 30 \
+    1b 5c 1b 5b $(printf '31 %.0s' {1..500}) 7e
+tmux_ send-keys -t probe z
+wait_for "the key after the reply" '^key 7A 2C 5A 00000000$'
+keys=$(capture | grep -c '^key ')
+[[ $keys == 5 ]] || fail "the reply and the long sequence gave keys: $(capture)"
 tmux_ send-keys -t probe q
 status=$(wait_for_end)
 [[ $status == 0 ]] || fail "the probe ended with status $status after q, expected 0"
@@ -86,5 +97,5 @@ tmux_ send-keys -t probe q
 status=$(wait_for_end)
 [[ $status == 0 ]] || fail "after the resize and the stop the probe ended with status $status"
 
-echo "PASS: keyboard in tmux: no echo while busy, key codes, Escape, Ctrl+C, SIGTERM, resize," \
+echo "PASS: keyboard in tmux: no echo while busy, key codes, Escape, replies, Ctrl+C, SIGTERM, resize," \
     "stop and continue, terminal restored"
