@@ -32,7 +32,7 @@ void InfoHandler(int signal, siginfo_t* info, void*) {
     Report(signal);
 }
 
-[[gnu::noinline, gnu::no_sanitize("undefined")]] int Divide(int a, int b) {
+__attribute__((noinline, no_sanitize("undefined"))) int Divide(int a, int b) {
     return a / b;
 }
 
