@@ -25,8 +25,9 @@ struct KeyPress {
 
 // Takes at most one key press from the console's input without waiting: the key releases,
 // non-key events and lone modifier or lock presses ahead of it are skipped, the key's character
-// and scan code come translated as KeyTranslate gives them, and every event still pending
-// afterwards is discarded; `available` is false when no key press was found.
+// and scan code come translated as KeyTranslate gives them, and the rest of what was pending
+// when the poll looked at the input (the type-ahead) is discarded; an event that arrives while
+// the poll is at work stays for the next one. `available` is false when no key press was found.
 CONLIB_API KeyPress KeyPoll();
 
 // The character and scan code a PC keyboard BIOS reports for a key: cursor, editing, keypad

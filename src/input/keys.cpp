@@ -23,6 +23,10 @@ DWORD SavedInputMode = 0;
 DWORD PolledEventCount = 0;
 // The count GetNumberOfConsoleInputEvents reports; only its success is used.
 DWORD PendingEventCount = 0;
+// The events pending when the current poll first looked at the input, and how many of them
+// it has taken: the poll drops the rest of those, and nothing that came after the look.
+DWORD LookedAtEventCount = 0;
+DWORD TakenEventCount = 0;
 
 // Rows of four bytes: virtual key code, then the scan code with neither Ctrl nor Alt held,
 // with Ctrl, and with Alt. A zero byte ends the table.
@@ -72,6 +76,20 @@ bool InputHasEnded() {
     return ended;
 }
 
+// Takes the oldest pending event into KeyEventRecord, never waiting: false when none is
+// pending. A peek first, as a read would wait for an event; a call that fails leaves the count
+// at 0.
+bool TakeEvent() {
+    PolledEventCount = 0;
+    win::PeekConsoleInputA(ConsoleSession.input, &KeyEventRecord, 1, &PolledEventCount);
+    if (PolledEventCount == 0) return false;
+    PolledEventCount = 0;
+    win::ReadConsoleInputA(ConsoleSession.input, &KeyEventRecord, 1, &PolledEventCount);
+    if (PolledEventCount == 0) return false;
+    ++TakenEventCount;
+    return true;
+}
+
 }  // namespace
 
 KeyPress KeyPoll() {
@@ -79,16 +97,19 @@ KeyPress KeyPoll() {
     win::GetConsoleMode(ConsoleSession.input, &SavedInputMode);
     win::SetConsoleMode(ConsoleSession.input, 0);
 
-    KeyPress key = {false, 0, 0, 0, 0};
-    for (;;) {
-        // A call that fails leaves the count at 0: no key.
-        PolledEventCount = 0;
-        win::PeekConsoleInputA(ConsoleSession.input, &KeyEventRecord, 1, &PolledEventCount);
-        if (PolledEventCount == 0) break;
-        PolledEventCount = 0;
-        win::ReadConsoleInputA(ConsoleSession.input, &KeyEventRecord, 1, &PolledEventCount);
-        if (PolledEventCount == 0) break;
+    // The type-ahead that this poll discards is what is pending now. A call that fails
+    // leaves the count at 0 (nothing is discarded) and the last error code as it was, as at
+    // the end of the input.
+    LookedAtEventCount = 0;
+    TakenEventCount = 0;
+    const DWORD lastError = win::GetLastError();
+    if (win::GetNumberOfConsoleInputEvents(ConsoleSession.input, &LookedAtEventCount) == FALSE) {
+        LookedAtEventCount = 0;
+        win::SetLastError(lastError);
+    }
 
+    KeyPress key = {false, 0, 0, 0, 0};
+    while (TakeEvent()) {
         if (KeyEventRecord.EventType != KEY_EVENT) continue;
         const KEY_EVENT_RECORD& event = KeyEventRecord.Event.KeyEvent;
         if ((event.bKeyDown & 1) == 0) continue;
@@ -108,7 +129,9 @@ KeyPress KeyPoll() {
     }
 
     win::SetConsoleMode(ConsoleSession.input, SavedInputMode);
-    KeyFlush();
+    // Events that came after the look stay for the next poll.
+    while (TakenEventCount < LookedAtEventCount && TakeEvent()) {
+    }
     return key;
 }
 
