@@ -28,7 +28,7 @@ BOOL InputQueue::ReadText(void* buffer, DWORD count, LPDWORD read) {
         }
     }
     const std::size_t delivered = std::min<std::size_t>(count, lineLength_ - lineDelivered_);
-    std::copy_n(line_ + lineDelivered_, delivered, static_cast<char*>(buffer));
+    std::copy_n(line_.data() + lineDelivered_, delivered, static_cast<char*>(buffer));
     lineDelivered_ += delivered;
     Store(read, delivered);
     return TRUE;
@@ -92,7 +92,7 @@ void InputQueue::Collect(bool wait) {
 
 void InputQueue::AssembleText(bool lineInput, std::size_t count) {
     if (lineInput) {
-        ReadLine();
+        ReadLine(count);
     } else {
         ReadCharacters(count);
     }
@@ -150,6 +150,7 @@ bool InputQueue::TakeRecord(INPUT_RECORD& record) {
 }
 
 void InputQueue::EndLine() {
+    ReserveLine(lineLength_);
     line_[lineLength_++] = '\r';
     line_[lineLength_++] = '\n';
 }
@@ -188,7 +189,8 @@ void InputQueue::DropBytes(std::size_t count) {
     byteCount_ -= count;
 }
 
-void InputQueue::ReadLine() {
+void InputQueue::ReadLine(std::size_t count) {
+    const std::size_t most = MostLineCharacters(count);
     // Bytes already taken from the source for keys come first.
     while (byteCount_ > 0 || ReadReady(WaitForever, 1)) {
         const char ch = static_cast<char>(bytes_[0]);
@@ -198,14 +200,15 @@ void InputQueue::ReadLine() {
             EndLine();
             return;
         }
-        if (lineLength_ < LineCapacity - 2) line_[lineLength_++] = ch;
+        if (lineLength_ < most) PutLineCharacter(ch);
     }
 }
 
 void InputQueue::ReadCharacters(std::size_t count) {
     if (byteCount_ == 0) ReadReady(WaitForever, std::min(count, ByteCapacity));
     lineLength_ = std::min(byteCount_, count);
-    std::copy_n(bytes_, lineLength_, line_);
+    ReserveLine(lineLength_);
+    std::copy_n(bytes_, lineLength_, line_.data());
     DropBytes(lineLength_);
 }
 

@@ -22,6 +22,7 @@
 // are never dropped), and keeps its size; nothing else is allocated.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -39,9 +40,11 @@ inline constexpr int SequenceWaitMs = 25;
 
 class InputQueue {
   public:
-    static constexpr std::size_t QueueStart = 4096;    // input records, before it grows
-    static constexpr std::size_t ByteCapacity = 256;   // bytes read and not yet decoded
-    static constexpr std::size_t LineCapacity = 4096;  // text of one ReadConsoleA, CR LF included
+    static constexpr std::size_t QueueStart = 4096;   // input records, before it grows
+    static constexpr std::size_t ByteCapacity = 256;  // bytes read and not yet decoded
+    // The longest line of a ReadConsoleA that the caller's count does not make longer, CR LF
+    // included; the line's storage starts at this size and grows for a longer one.
+    static constexpr std::size_t LineCapacity = 4096;
     // The mode a console's input starts with.
     static constexpr win::DWORD DefaultMode = 0x1F7;
 
@@ -86,7 +89,7 @@ class InputQueue {
         bool ended;
     };
 
-    InputQueue() : queue_(QueueStart) {}
+    InputQueue() : line_(LineCapacity), queue_(QueueStart) {}
     ~InputQueue() = default;
 
     // Takes a decoded key before it is queued: true when the layer has acted on it itself (and
@@ -129,18 +132,33 @@ class InputQueue {
     void EndSource() { ended_ = true; }
     bool SourceEnded() const { return ended_; }
 
-    // Ends line_ with CR LF; AssembleText keeps room for it (LineCapacity - 2 characters).
+    // Ends line_ with CR LF.
     void EndLine();
 
+    // The most characters a line may have for a read of `count`: the caller's count, and never
+    // fewer than LineCapacity leaves room for.
+    static std::size_t MostLineCharacters(std::size_t count) {
+        return count > LineCapacity - 2 ? count : LineCapacity - 2;
+    }
+    // Makes room in line_ for `characters` and a CR LF after them.
+    void ReserveLine(std::size_t characters) {
+        if (line_.size() < characters + 2) line_.resize(std::max(characters + 2, 2 * line_.size()));
+    }
+    // Appends a character to line_.
+    void PutLineCharacter(char ch) {
+        ReserveLine(lineLength_ + 1);
+        line_[lineLength_++] = ch;
+    }
+
     // The text being handed over, its length; ReadText keeps how much the caller has taken.
-    char line_[LineCapacity] = {};
+    std::vector<char> line_;
     std::size_t lineLength_ = 0;
 
   private:
     std::size_t Copy(win::INPUT_RECORD* records, std::size_t count, bool remove);
     std::size_t Append(const win::INPUT_RECORD* records, std::size_t count);
     void DropBytes(std::size_t count);
-    void ReadLine();
+    void ReadLine(std::size_t count);
     void ReadCharacters(std::size_t count);
 
     std::vector<win::INPUT_RECORD> queue_;

@@ -143,7 +143,7 @@ class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
         if (source_ == Source::Stream) {
             InputQueue::AssembleText(lineInput, count);
         } else if (lineInput) {
-            EditLine();
+            EditLine(count);
         } else {
             TakeCharacters(count);
         }
@@ -159,14 +159,13 @@ class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
         return record.EventType == KEY_EVENT && (record.Event.KeyEvent.bKeyDown & 1) != 0;
     }
 
-    // The most characters of a line, which leaves room for its CR LF.
-    static constexpr std::size_t MostCharacters = LineCapacity - 2;
-
     // Reads a line from the keyboard into line_, editing and echoing it, up to Enter (the
-    // line then ends with CR LF) or the end of the input (it then has no line end).
-    void EditLine() {
+    // line then ends with CR LF) or the end of the input (it then has no line end). The line
+    // holds as many characters as the caller's `count` asks for, and never fewer than a line
+    // of LineCapacity.
+    void EditLine(std::size_t count) {
         StartEcho();
-        editor_.Start(MostCharacters);
+        editor_.Start(MostLineCharacters(count));
         INPUT_RECORD record{};
         bool entered = false;
         while (!entered && NextRecord(record)) {
@@ -188,7 +187,8 @@ class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
             }
         }
         const std::string_view text = editor_.line();
-        lineLength_ = text.copy(line_, MostCharacters);
+        ReserveLine(text.size());
+        lineLength_ = text.copy(line_.data(), text.size());
         if (entered) EndLine();
     }
 
@@ -405,13 +405,13 @@ class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
         INPUT_RECORD record{};
         while (lineLength_ == 0 && NextRecord(record)) {
             if (IsKeyPress(record) && record.Event.KeyEvent.uChar.AsciiChar != '\0') {
-                line_[lineLength_++] = record.Event.KeyEvent.uChar.AsciiChar;
+                PutLineCharacter(record.Event.KeyEvent.uChar.AsciiChar);
             }
         }
         // Then whatever else is typed already, as far as the count goes.
-        while (lineLength_ < count && lineLength_ < LineCapacity && TakeRecord(record)) {
+        while (lineLength_ < count && TakeRecord(record)) {
             if (IsKeyPress(record) && record.Event.KeyEvent.uChar.AsciiChar != '\0') {
-                line_[lineLength_++] = record.Event.KeyEvent.uChar.AsciiChar;
+                PutLineCharacter(record.Event.KeyEvent.uChar.AsciiChar);
             }
         }
     }
