@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "conlib/console.hpp"
@@ -206,6 +208,54 @@ TEST_F(KeysTest, PollTakesTheFirstKeyAndDiscardsTheRest) {
     EXPECT_EQ(key.state, 0u);
     EXPECT_TRUE(QueueIsEmpty());
     EXPECT_FALSE(KeyPoll().available);
+}
+
+// The type-ahead a poll discards is what was pending when it looked: a key that arrives while
+// the poll is still at work stays for the next poll. A second thread plays the typist: it
+// watches the queue and types b once the poll has taken a, while the focus events that stood
+// behind a at the look are being discarded. A round in which the typist came too late (the
+// poll had discarded them all) is played again with twice as many events behind a, until three
+// rounds have seen the typist strike within that span.
+TEST_F(KeysTest, KeyArrivingAfterThePollLookedIsKeptForTheNextPoll) {
+    const INPUT_RECORD late[] = {LetterBDown, LetterBUp};
+    DWORD behind = 8;
+    int struckInside = 0;
+    for (int round = 0; round < 24 && struckInside < 3; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round << ", " << behind << " behind a");
+        std::vector<INPUT_RECORD> typeAhead = {LetterADown};
+        typeAhead.insert(typeAhead.end(), behind, FocusRecord());
+        ASSERT_NO_FATAL_FAILURE(Inject(typeAhead));
+
+        DWORD seen = 0;
+        std::atomic<bool> watching{false};
+        std::thread typist([&] {
+            DWORD count = 0;
+            while (win::GetNumberOfConsoleInputEvents(Input(), &count) && count > behind)
+                watching = true;
+            seen = count;
+            DWORD written = 0;
+            win::WriteConsoleInputA(Input(), late, 2, &written);
+        });
+        while (!watching)
+            std::this_thread::yield();
+        const KeyPress first = KeyPoll();
+        typist.join();
+
+        EXPECT_TRUE(first.available);
+        EXPECT_EQ(first.ch, 'a');
+        const KeyPress next = KeyPoll();
+        EXPECT_TRUE(next.available) << "b, typed with " << seen << " events pending, was lost";
+        EXPECT_EQ(next.ch, 'b');
+        EXPECT_TRUE(QueueIsEmpty());
+        KeyFlush();
+
+        if (seen > 0 && seen <= behind) {
+            ++struckInside;
+        } else if (behind < 4096) {
+            behind *= 2;
+        }
+    }
+    EXPECT_EQ(struckInside, 3) << "the typist seldom typed while a poll was discarding";
 }
 
 TEST_F(KeysTest, PollConsumesWhatIsNoKeyPress) {
