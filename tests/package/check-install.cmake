@@ -80,7 +80,7 @@ endif()
 build_consumer("the find_package consumer" ${WORK_DIR}/find-package
                ${WORK_DIR}/find-package-build ${where})
 file(STRINGS ${WORK_DIR}/find-package-build/CMakeCache.txt found REGEX "^conlib_DIR:")
-if(NOT found STREQUAL "conlib_DIR:PATH=${prefix}/${CMAKEDIR}")
+if(NOT found MATCHES "^conlib_DIR:[A-Z]+=${prefix}/${CMAKEDIR}$")
   message(FATAL_ERROR "the consumer found another conlib package: ${found}")
 endif()
 run_consumer("the consumer built with find_package" ${program} ${runtime_dir})
