@@ -41,8 +41,8 @@ CONLIB_API void ConClearScreen();
 // refused by the console without notice.
 CONLIB_API void ConMoveCursor(std::uint8_t column, std::uint8_t row);
 
-// The size of the screen buffer (not of the visible window), in columns and rows; 0 columns
-// and 0 rows when the console cannot be queried.
+// The size of the screen buffer (not of the visible window), in columns and rows: in a
+// terminal of 80x24, 80 x 9001. 0 columns and 0 rows when the console cannot be queried.
 CONLIB_API ScreenSize ConGetWindowSize();
 
 // The console's current text attribute (foreground colour in the low four bits, background in

@@ -98,9 +98,23 @@ bool TerminalSize(int& columns, int& rows) {
 
 struct Setup {
     ConsoleHost::Mode mode;
-    int columns;
+    int columns;  // the window's size
     int rows;
 };
+
+// The rows of a terminal's buffer over a window of `columns` x `rows`: at least the window's,
+// CONLIB_BUFFER_ROWS (a whole number) or the default, at most what the cell limit allows.
+int BufferRowsFor(int columns, int rows) {
+    long wanted = ConsoleHost::DefaultBufferRows;
+    if (const char* text = std::getenv("CONLIB_BUFFER_ROWS")) {
+        char* end = nullptr;
+        errno = 0;
+        const long value = std::strtol(text, &end, 10);
+        if (end != text && *end == '\0' && errno == 0 && value >= 0) wanted = value;
+    }
+    const long most = std::min<long>(MaxSide, MaxCells / columns);
+    return static_cast<int>(std::max<long>(rows, std::min(wanted, most)));
+}
 
 Setup ChooseSetup() {
     Setup setup{ConsoleHost::Mode::Plain, PlainColumns, PlainRows};
@@ -162,9 +176,13 @@ HostLock& ConsoleHost::Lock() {
 ConsoleHost::ConsoleHost() : mode_(Mode::Plain), screen_(1, 1) {
     const Setup setup = ChooseSetup();
     mode_ = setup.mode;
-    windowColumns_ = setup.columns;
-    windowRows_ = setup.rows;
-    screen_ = ScreenBuffer(setup.columns, setup.rows);
+    if (mode_ == Mode::Terminal) {
+        screen_ = ScreenBuffer(setup.columns, BufferRowsFor(setup.columns, setup.rows));
+        screen_.SetWindowSize(setup.columns, setup.rows);
+        screen_.SetWindowFollowsCursor(true);
+    } else {
+        screen_ = ScreenBuffer(setup.columns, setup.rows);
+    }
     if (mode_ == Mode::Headless) return;
     readsKeyboard_ = isatty(STDIN_FILENO) != 0;
     if (mode_ != Mode::Terminal && !readsKeyboard_) return;
@@ -364,7 +382,7 @@ ScreenBuffer& ConsoleHost::Screen() {
         // Whatever ran while the process was stopped may have drawn over the screen.
         Continued = 0;
         if (mode_ == Mode::Terminal) {
-            renderer_.Reset(screen_.Columns(), screen_.Rows(), Renderer::Start::Erase);
+            renderer_.Reset(WindowColumns(), WindowRows(), Renderer::Start::Erase);
             frameWanted_ = true;
             WakeHostThread();
         }
@@ -377,11 +395,11 @@ void ConsoleHost::FollowTerminalSize() {
     int columns = 0;
     int rows = 0;
     if (mode_ != Mode::Terminal || !TerminalSize(columns, rows)) return;
-    if (columns == screen_.Columns() && rows == screen_.Rows()) return;
+    if (columns == WindowColumns() && rows == WindowRows()) return;
+    // The window takes the terminal's size where it stands, moved to show the cursor; the
+    // buffer grows where it must and loses no cell.
+    screen_.SetWindowSize(columns, rows);
     // The terminal has rearranged what it showed: draw everything again.
-    windowColumns_ = columns;
-    windowRows_ = rows;
-    screen_.Resize(columns, rows);
     renderer_.Reset(columns, rows, Renderer::Start::Erase);
     frameWanted_ = true;
     WakeHostThread();
@@ -400,10 +418,9 @@ void ConsoleHost::Write(const char* text, std::size_t length) {
 bool ConsoleHost::Resize(int columns, int rows) {
     if (!ValidSize(columns, rows)) return false;
     Screen();
-    if (mode_ == Mode::Terminal) return columns == screen_.Columns() && rows == screen_.Rows();
-    if (columns < windowColumns_ || rows < windowRows_) return false;
+    if (columns < WindowColumns() || rows < WindowRows()) return false;
     screen_.Resize(columns, rows);
-    screen_.TakeChanges();
+    Show();
     return true;
 }
 
@@ -611,8 +628,10 @@ BOOL GetConsoleScreenBufferInfo(HANDLE hConsoleOutput, CONSOLE_SCREEN_BUFFER_INF
     info->wAttributes = screen.Attribute();
     const auto windowColumns = static_cast<SHORT>(host->WindowColumns());
     const auto windowRows = static_cast<SHORT>(host->WindowRows());
-    info->srWindow = {0, 0, static_cast<SHORT>(windowColumns - 1),
-                      static_cast<SHORT>(windowRows - 1)};
+    const auto left = static_cast<SHORT>(host->WindowLeft());
+    const auto top = static_cast<SHORT>(host->WindowTop());
+    info->srWindow = {left, top, static_cast<SHORT>(left + windowColumns - 1),
+                      static_cast<SHORT>(top + windowRows - 1)};
     info->dwMaximumWindowSize = {windowColumns, windowRows};
     return TRUE;
 }

@@ -73,14 +73,19 @@ class ConsoleHost {
     // Processed output of text written to the console.
     void Write(const char* text, std::size_t length);
 
-    // The window: the part of the buffer a console shows, from its top left corner. Its size is
-    // the terminal's, or the size the console started with.
-    int WindowColumns() const { return windowColumns_; }
-    int WindowRows() const { return windowRows_; }
-    int WindowTop() const { return 0; }
+    // The window: the part of the buffer a console shows. On a terminal it has the terminal's
+    // size and follows the cursor over a buffer as wide as the terminal and BufferRows() tall;
+    // elsewhere it is the size the console started with, at the buffer's top left.
+    int WindowLeft() const { return screen_.WindowLeft(); }
+    int WindowTop() const { return screen_.WindowTop(); }
+    int WindowColumns() const { return screen_.WindowColumns(); }
+    int WindowRows() const { return screen_.WindowRows(); }
 
-    // Sets the buffer's size, never smaller than the window; a terminal's buffer keeps the
-    // terminal's size.
+    // The rows of a terminal's buffer unless the terminal has more: CONLIB_BUFFER_ROWS, or
+    // DefaultBufferRows.
+    static constexpr int DefaultBufferRows = 9001;
+
+    // Sets the buffer's size, never smaller than the window.
     bool Resize(int columns, int rows);
 
     // Notes that the buffer changed: it is shown within FrameDelayMs.
@@ -126,8 +131,6 @@ class ConsoleHost {
 
     Mode mode_;
     bool readsKeyboard_ = false;
-    int windowColumns_ = 1;
-    int windowRows_ = 1;
     ScreenBuffer screen_;
     Renderer renderer_;
 

@@ -215,8 +215,8 @@ void Renderer::Render(ScreenBuffer& screen, int windowTop, FrameBytes& out) {
     }
     if (startPending_) {
         StartAfresh(out);
-        changes.firstRow = 0;
-        changes.endRow = rows_;
+        changes.firstRow = windowTop;
+        changes.endRow = windowTop + rows_;
     } else if (changes.scrolled > 0) {
         ScrollUp(changes.scrolled, out);
     }
@@ -225,15 +225,16 @@ void Renderer::Render(ScreenBuffer& screen, int windowTop, FrameBytes& out) {
     const int endRow = std::min(changes.endRow - windowTop, rows_);
     if (endRow - firstRow >= 3 && EraseAll(screen, windowTop, out)) {
         for (int y = 0; y < rows_; ++y)
-            RenderRow(screen.Row(windowTop + y), y, out);
+            RenderRow(screen.Row(windowTop + y) + screen.WindowLeft(), y, out);
     } else {
         for (int y = firstRow; y < endRow; ++y)
-            RenderRow(screen.Row(windowTop + y), y, out);
+            RenderRow(screen.Row(windowTop + y) + screen.WindowLeft(), y, out);
     }
     if (changes.bells > 0) out.Append('\a');
     const int cursorRow = screen.CursorY() - windowTop;
-    if (cursorRow >= 0 && cursorRow < rows_ && screen.CursorX() < columns_) {
-        MoveTo(screen.CursorX(), cursorRow, out);
+    const int cursorColumn = screen.CursorX() - screen.WindowLeft();
+    if (cursorRow >= 0 && cursorRow < rows_ && cursorColumn >= 0 && cursorColumn < columns_) {
+        MoveTo(cursorColumn, cursorRow, out);
     }
 
     if (!synchronized_) return;
@@ -286,12 +287,12 @@ void Renderer::ScrollUp(int lines, FrameBytes& out) {
 bool Renderer::EraseAll(const ScreenBuffer& screen, int windowTop, FrameBytes& out) {
     // Worth it when many rows that show something are to be blank: each would take a move
     // and an erase of its own, while every cell that stays as it is must be drawn again.
-    const int width = std::min(columns_, screen.Columns());
+    const int width = std::min(columns_, screen.Columns() - screen.WindowLeft());
     std::uint16_t blank = NoAttribute;
     int rowsToBlank = 0;
     long cellsToRedraw = 0;
     for (int y = 0; y < rows_; ++y) {
-        const Cell* model = screen.Row(windowTop + y);
+        const Cell* model = screen.Row(windowTop + y) + screen.WindowLeft();
         const Cell* front = FrontRow(y);
         if (Erasable(model[0]) && blank == NoAttribute) blank = model[0].attr;
         bool allBlank = blank != NoAttribute;

@@ -65,8 +65,9 @@ class Renderer {
     void SetSynchronized(bool synchronized) { synchronized_ = synchronized; }
 
     // Appends to `out` one frame: the bytes that make the terminal show the window of `screen`
-    // (the renderer's size of rows from buffer row `windowTop`) and its cursor, nothing when it
-    // shows them already. Takes the screen's record of changes.
+    // (the renderer's size of rows from buffer row `windowTop`, of columns from the window's
+    // left column) and its cursor, nothing when it shows them already. Takes the screen's
+    // record of changes.
     void Render(ScreenBuffer& screen, int windowTop, FrameBytes& out);
 
     // Appends what leaves the terminal fit for the next program: default colours and, when

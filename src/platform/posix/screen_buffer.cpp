@@ -8,7 +8,9 @@ ScreenBuffer::ScreenBuffer(int columns, int rows)
     : cells_(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows),
              Cell{Blank, DefaultAttribute}),
       columns_(columns),
-      rows_(rows) {
+      rows_(rows),
+      windowColumns_(columns),
+      windowRows_(rows) {
     MarkRows(0, rows_);
 }
 
@@ -27,7 +29,55 @@ void ScreenBuffer::Resize(int columns, int rows) {
     cursorX_ = std::min(cursorX_, columns_ - 1);
     cursorY_ = std::min(cursorY_, rows_ - 1);
     changes_.scrolled = 0;
+    windowColumns_ = std::min(windowColumns_, columns_);
+    windowRows_ = std::min(windowRows_, rows_);
+    PlaceWindow();
     MarkRows(0, rows_);
+}
+
+void ScreenBuffer::SetWindowSize(int columns, int rows) {
+    columns = std::max(columns, 1);
+    rows = std::max(rows, 1);
+    if (columns == windowColumns_ && rows == windowRows_) return;
+    // No cell is lost: the buffer only grows, to hold a window wider or taller than it.
+    if (columns > columns_ || rows > rows_)
+        Resize(std::max(columns, columns_), std::max(rows, rows_));
+    windowColumns_ = columns;
+    windowRows_ = rows;
+    // What the window shows now is drawn afresh.
+    MarkRows(windowTop_, std::min(windowTop_ + windowRows_, rows_));
+    PlaceWindow();
+}
+
+void ScreenBuffer::SetWindowFollowsCursor(bool follows) {
+    windowFollows_ = follows;
+    PlaceWindow();
+}
+
+void ScreenBuffer::PlaceWindow() {
+    int left = std::clamp(windowLeft_, 0, columns_ - windowColumns_);
+    int top = std::clamp(windowTop_, 0, rows_ - windowRows_);
+    if (windowFollows_) {
+        left = std::clamp(left, cursorX_ - windowColumns_ + 1, cursorX_);
+        top = std::clamp(top, cursorY_ - windowRows_ + 1, cursorY_);
+    }
+    MoveWindow(left, top);
+}
+
+void ScreenBuffer::MoveWindow(int left, int top) {
+    if (left == windowLeft_ && top == windowTop_) return;
+    const bool sideways = left != windowLeft_;
+    const int down = top - windowTop_;
+    windowLeft_ = left;
+    windowTop_ = top;
+    const int bottom = windowTop_ + windowRows_;
+    if (!sideways && down > 0 && down < windowRows_ && changes_.scrolled < rows_) {
+        // Shown as a scroll of the terminal: only the rows it brings in are drawn.
+        changes_.scrolled = std::min(changes_.scrolled + down, rows_);
+        MarkRows(bottom - down, bottom);
+        return;
+    }
+    MarkRows(windowTop_, bottom);
 }
 
 void ScreenBuffer::Write(const char* text, std::size_t length) {
@@ -68,6 +118,7 @@ void ScreenBuffer::Write(const char* text, std::size_t length) {
         }
     }
     if (wrapPending) Wrap(wrapPending);
+    PlaceWindow();
 }
 
 void ScreenBuffer::Wrap(bool& wrapPending) {
@@ -80,6 +131,7 @@ bool ScreenBuffer::SetCursor(int x, int y) {
     if (!Contains(x, y)) return false;
     cursorX_ = x;
     cursorY_ = y;
+    PlaceWindow();
     return true;
 }
 
@@ -164,7 +216,9 @@ void ScreenBuffer::ScrollUp() {
         changes_.firstRow = std::max(changes_.firstRow - 1, 0);
         changes_.endRow = std::max(changes_.endRow - 1, 0);
     }
+    // The new bottom row, and the row that came into the window from below it.
     MarkRows(rows_ - 1, rows_);
+    MarkRows(windowTop_ + windowRows_ - 1, windowTop_ + windowRows_);
 }
 
 void ScreenBuffer::MarkRows(int first, int end) {

@@ -1,5 +1,11 @@
 // The console host's screen buffer: cells of (character, attribute), a cursor and the current
-// attribute, with the Windows console's default output processing.
+// attribute, with the Windows console's default output processing, and the window: the part
+// of the buffer a terminal shows.
+//
+// The window never leaves the buffer. When it follows the cursor (on a terminal), it moves as
+// the Windows console's does: after a cursor move, a write or a change of size that leaves the
+// cursor outside it, it moves the least distance that shows the cursor; it never moves
+// otherwise. A line feed on the buffer's last row scrolls the whole buffer, as before.
 #pragma once
 
 #include <cstddef>
@@ -16,8 +22,11 @@ struct Cell {
 
 // What changed since the renderer last looked.
 struct ScreenChanges {
-    int scrolled;  // lines the whole buffer moved up (capped at the row count)
-    int firstRow;  // rows [firstRow, endRow) may differ from what was last shown
+    // Lines the window's content moved up (capped at the row count): the buffer scrolled, or
+    // the window moved down by less than its height. Any other move of the window marks all
+    // its rows instead.
+    int scrolled;
+    int firstRow;  // buffer rows [firstRow, endRow) may differ from what was last shown
     int endRow;
     int bells;  // bell characters written
 };
@@ -29,6 +38,7 @@ class ScreenBuffer {
     // Tab stops stand every this many columns.
     static constexpr int TabWidth = 8;
 
+    // A buffer of this size with a window over all of it that does not follow the cursor.
     ScreenBuffer(int columns, int rows);
 
     int Columns() const { return columns_; }
@@ -40,8 +50,22 @@ class ScreenBuffer {
     bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < columns_ && y < rows_; }
 
     // New size; the cells that fit keep their place at the top left, new cells are blank in
-    // the current attribute and the cursor is kept inside the buffer.
+    // the current attribute and the cursor is kept inside the buffer. The window stays inside
+    // it too, shrunk when it no longer fits.
     void Resize(int columns, int rows);
+
+    // The window: its top left cell and its size.
+    int WindowLeft() const { return windowLeft_; }
+    int WindowTop() const { return windowTop_; }
+    int WindowColumns() const { return windowColumns_; }
+    int WindowRows() const { return windowRows_; }
+    // A window of this size from where it stands, moved the least to stay inside the buffer
+    // and, when it follows the cursor, to show it. A window wider or taller than the buffer
+    // widens or heightens the buffer (new cells blank); a smaller one leaves the buffer as it
+    // is, so that no cell is lost.
+    void SetWindowSize(int columns, int rows);
+    // Whether the window follows the cursor (it does on a terminal).
+    void SetWindowFollowsCursor(bool follows);
 
     // Processed output: carriage return, line feed (which also returns to column 0),
     // backspace, tab and bell act; every other byte is put at the cursor in the current
@@ -79,6 +103,11 @@ class ScreenBuffer {
     void LineFeed();
     void ScrollUp();
     void MarkRows(int first, int end);
+    // Moves the window to (left, top), recording what the move shows.
+    void MoveWindow(int left, int top);
+    // Moves the window the least that brings it inside the buffer and, when it follows the
+    // cursor, shows the cursor.
+    void PlaceWindow();
     std::size_t CellCount() const {
         return static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
     }
@@ -90,6 +119,11 @@ class ScreenBuffer {
     int cursorX_ = 0;
     int cursorY_ = 0;
     std::uint16_t attribute_ = DefaultAttribute;
+    int windowLeft_ = 0;
+    int windowTop_ = 0;
+    int windowColumns_;
+    int windowRows_;
+    bool windowFollows_ = false;
     ScreenChanges changes_ = {0, 0, 0, 0};
 };
 

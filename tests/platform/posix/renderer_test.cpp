@@ -212,10 +212,12 @@ Terminal::Colours Expected(std::uint16_t attribute) {
 }
 
 // Whether the terminal shows what the buffer holds, and its cursor where the buffer's is.
+// Whether the terminal shows the buffer's window (all of the buffer unless it was given a
+// smaller window) and its cursor.
 ::testing::AssertionResult ShowsBuffer(const Terminal& terminal, const ScreenBuffer& screen) {
-    for (int y = 0; y < screen.Rows(); ++y) {
-        for (int x = 0; x < screen.Columns(); ++x) {
-            const Cell cell = screen.Row(y)[x];
+    for (int y = 0; y < screen.WindowRows(); ++y) {
+        for (int x = 0; x < screen.WindowColumns(); ++x) {
+            const Cell cell = screen.Row(screen.WindowTop() + y)[screen.WindowLeft() + x];
             const Terminal::Shown& shown = terminal.At(x, y);
             const std::string glyph(platform::Cp437Glyph(cell.ch));
             const Terminal::Colours want = Expected(cell.attr);
@@ -234,8 +236,8 @@ Terminal::Colours Expected(std::uint16_t attribute) {
             }
         }
     }
-    if (terminal.Pending() || terminal.X() != screen.CursorX() ||
-        terminal.Y() != screen.CursorY()) {
+    if (terminal.Pending() || terminal.X() != screen.CursorX() - screen.WindowLeft() ||
+        terminal.Y() != screen.CursorY() - screen.WindowTop()) {
         return ::testing::AssertionFailure()
                << "cursor at " << terminal.X() << "," << terminal.Y()
                << (terminal.Pending() ? " (wrap pending)" : "") << ", the buffer's at "
@@ -473,20 +475,28 @@ TEST(FrameBytesTest, SpillsInsteadOfGrowingOnceToldTo) {
 
 // Frames after random output, cell writes, cursor moves, colours, clears and scrolls, each run
 // through the terminal: it must show the buffer after every one.
+// Random output, cell writes, cursor moves and clears, each frame checked against the window.
+// From seed 41 on the buffer is wider and taller than the window, which follows the cursor:
+// frames show its moves as scrolls of the terminal or as redraws.
 TEST(RendererFrames, EveryFrameShowsTheBuffer) {
-    for (unsigned seed = 1; seed <= 40; ++seed) {
+    for (unsigned seed = 1; seed <= 80; ++seed) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
         std::mt19937 random(seed);
         const auto below = [&](int n) {
             return static_cast<int>(random() % static_cast<unsigned>(n));
         };
-        const int columns = 1 + below(30);
-        const int rows = 1 + below(12);
+        const int windowColumns = 1 + below(30);
+        const int windowRows = 1 + below(12);
+        const bool windowed = seed > 40;
+        const int columns = windowColumns + (windowed ? below(8) : 0);
+        const int rows = windowRows + (windowed ? below(40) : 0);
         ScreenBuffer screen(columns, rows);
+        screen.SetWindowSize(windowColumns, windowRows);
+        screen.SetWindowFollowsCursor(windowed);
         Renderer renderer;
-        renderer.Reset(columns, rows, Renderer::Start::Erase);
+        renderer.Reset(windowColumns, windowRows, Renderer::Start::Erase);
         renderer.SetSynchronized(seed % 2 == 0);
-        Terminal terminal(columns, rows);
+        Terminal terminal(windowColumns, windowRows);
         constexpr std::uint16_t Attributes[] = {0x07, 0x1F, 0x17, 0x70, 0x8007, 0x4017, 0x0C};
         for (int step = 0; step < 300; ++step) {
             switch (below(8)) {
@@ -528,7 +538,7 @@ TEST(RendererFrames, EveryFrameShowsTheBuffer) {
                 }
                 default: {
                     FrameBytes out;
-                    renderer.Render(screen, 0, out);
+                    renderer.Render(screen, screen.WindowTop(), out);
                     terminal.Run(out.Text());
                     ASSERT_TRUE(ShowsBuffer(terminal, screen)) << "after step " << step;
                     break;

@@ -160,5 +160,109 @@ TEST(ScreenBuffer, ScrolledContentStaysInPlaceAfterResize) {
     EXPECT_EQ(RowText(screen, 2), "  ");
 }
 
+// ---- The window
+
+// A 120x100 buffer under an 80x24 window that follows the cursor, taken through the steps in
+// turn. The windows expected are those the Windows console shows (as Wine does) for the same
+// calls.
+TEST(ScreenBufferWindow, FollowsTheCursorTheLeastDistance) {
+    struct Step {
+        const char* what;
+        int cursorX, cursorY;  // SetCursor, or -1: write `text`
+        const char* text;
+        int left, top;  // the window's top left corner afterwards
+        int scrolled;   // the window's content moved up by this many lines: a terminal scroll
+        bool redrawn;   // every row of the window marked changed
+    };
+    const Step steps[] = {
+        {"cursor placed below the window", 0, 50, nullptr, 0, 27, 0, true},
+        {"cursor placed above the window", 0, 10, nullptr, 0, 10, 0, true},
+        {"cursor placed inside the window", 0, 15, nullptr, 0, 10, 0, false},
+        {"cursor placed to the right", 100, 15, nullptr, 21, 10, 0, true},
+        {"cursor placed to the left", 5, 15, nullptr, 5, 10, 0, true},
+        {"back to column 0, on the window's last row", 0, 33, nullptr, 0, 10, 0, true},
+        {"output below the window's bottom", -1, 0, "\n\n\n", 0, 13, 3, false},
+        {"cursor near the buffer's end", 0, 98, nullptr, 0, 75, 0, true},
+        {"output at the buffer's last row scrolls the buffer", -1, 0, "\n\n\n", 0, 76, 3, false},
+        {"cursor home, as a clear ends", 0, 0, nullptr, 0, 0, 0, true},
+    };
+    ScreenBuffer screen(120, 100);
+    screen.SetWindowSize(80, 24);
+    screen.SetWindowFollowsCursor(true);
+    EXPECT_EQ(screen.WindowLeft(), 0);
+    EXPECT_EQ(screen.WindowTop(), 0);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        screen.TakeChanges();
+        if (step.cursorX >= 0) {
+            ASSERT_TRUE(screen.SetCursor(step.cursorX, step.cursorY));
+        } else {
+            screen.Write(step.text, std::char_traits<char>::length(step.text));
+        }
+        EXPECT_EQ(screen.WindowLeft(), step.left);
+        EXPECT_EQ(screen.WindowTop(), step.top);
+        EXPECT_EQ(screen.WindowColumns(), 80);
+        EXPECT_EQ(screen.WindowRows(), 24);
+        const ScreenChanges changes = screen.TakeChanges();
+        EXPECT_EQ(changes.scrolled, step.scrolled);
+        const bool all = changes.firstRow <= step.top && changes.endRow >= step.top + 24;
+        EXPECT_EQ(all, step.redrawn) << "rows " << changes.firstRow << " to " << changes.endRow;
+    }
+}
+
+TEST(ScreenBufferWindow, CellWritesAndAttributesNeverMoveIt) {
+    ScreenBuffer screen(80, 100);
+    screen.SetWindowSize(80, 24);
+    screen.SetWindowFollowsCursor(true);
+    EXPECT_EQ(screen.WriteCharacters("x", 1, 0, 90), 1u);
+    screen.SetAttribute(0x1F);
+    EXPECT_EQ(screen.WindowTop(), 0);
+}
+
+// The terminal's size changes under the window: the window takes it, the cursor stays in view
+// and no cell is lost.
+TEST(ScreenBufferWindow, ResizesLoseNoCell) {
+    struct Case {
+        const char* what;
+        int columns, rows;  // the new window
+        int bufferColumns, bufferRows;
+        int left, top;
+    };
+    // From an 80x24 window over an 80x100 buffer, the cursor at (70, 30), the window at top 7.
+    const Case cases[] = {
+        {"narrower: the buffer keeps its width, the window moves sideways", 20, 24, 80, 100, 51, 7},
+        {"lower: the window keeps the cursor on its last row", 80, 8, 80, 100, 0, 23},
+        {"wider: the buffer widens", 100, 24, 100, 100, 0, 7},
+        {"taller than the buffer: the buffer grows", 80, 120, 80, 120, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScreenBuffer screen(80, 100);
+        screen.SetWindowSize(80, 24);
+        screen.SetWindowFollowsCursor(true);
+        screen.WriteCharacters("corner", 6, 74, 99);
+        screen.WriteCharacters("top", 3, 0, 0);
+        ASSERT_TRUE(screen.SetCursor(70, 30));
+        ASSERT_EQ(screen.WindowTop(), 7);
+
+        screen.SetWindowSize(c.columns, c.rows);
+        EXPECT_EQ(screen.Columns(), c.bufferColumns);
+        EXPECT_EQ(screen.Rows(), c.bufferRows);
+        EXPECT_EQ(screen.WindowColumns(), c.columns);
+        EXPECT_EQ(screen.WindowRows(), c.rows);
+        EXPECT_EQ(screen.WindowLeft(), c.left);
+        EXPECT_EQ(screen.WindowTop(), c.top);
+        EXPECT_EQ(screen.CursorX(), 70);
+        EXPECT_EQ(screen.CursorY(), 30);
+        EXPECT_EQ(RowText(screen, 99).substr(74, 6), "corner");
+        EXPECT_EQ(RowText(screen, 0).substr(0, 3), "top");
+
+        // And back to the first size: every cell is still there.
+        screen.SetWindowSize(80, 24);
+        EXPECT_EQ(RowText(screen, 99).substr(74, 6), "corner");
+        EXPECT_EQ(RowText(screen, 0).substr(0, 3), "top");
+    }
+}
+
 }  // namespace
 }  // namespace conlib::posix
