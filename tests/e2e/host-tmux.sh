@@ -5,6 +5,7 @@
 # - with processed input off Ctrl+C is a key; keys typed while the program is busy are all
 #   kept, however many;
 # - a pasted line longer than the host's start capacity is read whole;
+# - a child of fork that writes to the console gets a host of its own, and the parent goes on;
 # - the terminal's settings are the same after each run as before it.
 #
 #   host-tmux.sh PATH-TO-HOST-PROBE
@@ -48,5 +49,13 @@ grep -q '^read 9000$' <<<"$(capture)" || fail "the line was cut: $(capture | gre
 status=$(wait_for_end)
 [[ $status == 0 ]] || fail "the probe ended with status $status after the line, expected 0"
 
+# A child of fork writes, ends; the parent goes on with the console.
+start_probe "$probe" fork
+wait_for "the parent after its child" '^back$'
+grep -q '^child$' <<<"$(capture)" || fail "the child's text is not on the screen: $(capture)"
+tmux_ send-keys -t probe x
+status=$(wait_for_end)
+[[ $status == 0 ]] || fail "the probe ended with status $status after its child, expected 0"
+
 echo "PASS: console host in tmux: output before a computation, Ctrl+C by the input mode," \
-    "keys kept while busy, a long line, terminal restored"
+    "keys kept while busy, a long line, a child of fork, terminal restored"

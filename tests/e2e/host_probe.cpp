@@ -6,8 +6,15 @@
 //             then shows "key 03" for each Ctrl+C, and on 'q' "keys N", N the count of 'a'
 //             keys pressed since the start, and ends
 //   line      writes "line?", reads a line of at most 20,000 characters and shows "read N"
+//   fork      writes "parent", forks a child that writes "child" and ends, waits for it, then
+//             writes "back" two rows lower (its own buffer does not hold the child's text) and
+//             pauses
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "conlib/conlib.hpp"
 #include "win.hpp"
@@ -76,6 +83,23 @@ void ReadLine() {
     ConNewLine();
 }
 
+void Fork() {
+    ConWriteText("parent");
+    ConNewLine();
+    const pid_t child = fork();
+    if (child == 0) {
+        ConWriteText("child");
+        ConNewLine();
+        std::exit(0);
+    }
+    int status = 0;
+    if (child > 0) waitpid(child, &status, 0);
+    ConMoveCursor(0, 3);
+    ConWriteText("back");
+    ConNewLine();
+    ConPause();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,6 +113,8 @@ int main(int argc, char** argv) {
         ConPause();
     } else if (std::strcmp(mode, "raw") == 0) {
         Raw();
+    } else if (std::strcmp(mode, "fork") == 0) {
+        Fork();
     } else if (std::strcmp(mode, "line") == 0) {
         ReadLine();
     } else {

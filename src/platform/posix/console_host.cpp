@@ -543,6 +543,14 @@ void ConsoleHost::ResumeHook() {
 
 void ConsoleHost::PrepareFork() {
     Lock().lock();
+    // The terminal is brought in line first, so that the child starts from what it shows.
+    ConsoleHost& host = Instance();
+    while (host.writerBusy_.load(std::memory_order_acquire))
+        Nap();
+    if (host.mode_ != Mode::Terminal || host.finished_) return;
+    if (host.changed_ || host.frameWanted_) host.Compose();
+    host.WriteOut(host.composed_.Data(), host.composed_.Size());
+    host.composed_.Clear();
 }
 
 void ConsoleHost::AfterForkInParent() {
