@@ -30,8 +30,9 @@ constexpr int PlainColumns = 80;
 constexpr int PlainRows = 25;
 
 // Set by signal handlers for the host thread, which they wake.
-volatile std::sig_atomic_t TerminalResized = 0;
-volatile std::sig_atomic_t Continued = 0;
+std::atomic<int> TerminalResized{0};
+std::atomic<int> Continued{0};
+static_assert(std::atomic<int>::is_always_lock_free);  // safe in a signal handler
 struct sigaction PreviousResizeAction;
 int WakeFd = -1;
 
@@ -45,7 +46,7 @@ void WakeHostThread() {
 }
 
 void OnTerminalResized(int signal) {
-    TerminalResized = 1;
+    TerminalResized.store(1);
     WakeHostThread();
     if ((PreviousResizeAction.sa_flags & SA_SIGINFO) == 0 &&
         PreviousResizeAction.sa_handler != SIG_DFL && PreviousResizeAction.sa_handler != SIG_IGN) {
@@ -377,10 +378,9 @@ ScreenBuffer& ConsoleHost::Screen() {
         unusedChild_ = false;
         StartThread();
     }
-    if (TerminalResized != 0) FollowTerminalSize();
-    if (Continued != 0) {
+    if (TerminalResized.load() != 0) FollowTerminalSize();
+    if (Continued.exchange(0) != 0) {
         // Whatever ran while the process was stopped may have drawn over the screen.
-        Continued = 0;
         if (mode_ == Mode::Terminal) {
             renderer_.Reset(WindowColumns(), WindowRows(), Renderer::Start::Erase);
             frameWanted_ = true;
@@ -391,7 +391,7 @@ ScreenBuffer& ConsoleHost::Screen() {
 }
 
 void ConsoleHost::FollowTerminalSize() {
-    TerminalResized = 0;
+    TerminalResized.store(0);
     int columns = 0;
     int rows = 0;
     if (mode_ != Mode::Terminal || !TerminalSize(columns, rows)) return;
@@ -523,7 +523,7 @@ void ConsoleHost::Resume() {
         if (readsKeyboard_)
             WriteAll(STDOUT_FILENO, Renderer::AltSendsEscape.data(),
                      Renderer::AltSendsEscape.size());
-        Continued = 1;
+        Continued.store(1);
     }
     finished_ = false;
     if (leftLocked_) {
