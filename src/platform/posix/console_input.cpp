@@ -486,6 +486,8 @@ BOOL ReadConsoleA(HANDLE hConsoleInput, LPVOID lpBuffer, DWORD nNumberOfCharsToR
     posix::HostGuard guard(posix::ConsoleHost::Lock());
     ConsoleInput* input = InputFor(hConsoleInput, lpNumberOfCharsRead);
     if (input == nullptr) return FALSE;
+    // Drawn also when the text is there already and nothing is waited for.
+    posix::ConsoleHost::Instance().ShowNow();
     return input->ReadText(lpBuffer, nNumberOfCharsToRead, lpNumberOfCharsRead);
 }
 
