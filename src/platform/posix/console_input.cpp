@@ -28,7 +28,6 @@
 #include "handles.hpp"
 #include "platform/common/input_queue.hpp"
 #include "platform/common/line_editor.hpp"
-#include "terminal_reports.hpp"
 #include "win.hpp"
 
 namespace conlib::posix {
@@ -134,7 +133,6 @@ class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
     // The terminal's replies go to the host, whose queries they answer.
     void TakeReport(const platform::TerminalReport& report) override {
         ConsoleHost::Instance().TakeReport(report);
-        reports::Post(report);
     }
 
     // From the keyboard (a terminal, or the records written into a headless console), lines

@@ -103,12 +103,19 @@ void OnStop(int signal, siginfo_t* info, void* context) {
     sigaddset(&stop, signal);
     pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
     // Stopped here; continued.
-    InstallHandler(signal, 0);
+    InstallHandler(signal, Previous[signal].sa_flags & SA_RESTART);
     Resume();
 }
 
 void OnSignal(int signal, siginfo_t* info, void* context) {
     const int savedErrno = errno;
+    // A program that saved this handler and put it back through signal() has it called
+    // without SA_SIGINFO: then `info` and `context` are no pointers at all.
+    struct sigaction current {};
+    if (sigaction(signal, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0) {
+        info = nullptr;
+        context = nullptr;
+    }
     if (signal == SIGCONT) {
         // Stopped by a signal that could not be caught: take the terminal back.
         Resume();

@@ -6,7 +6,6 @@ target_sources(conlib PRIVATE
   platform/posix/console_input.cpp
   platform/posix/terminal.cpp
   platform/posix/signals.cpp
-  platform/posix/terminal_reports.cpp
   platform/posix/files.cpp
   platform/posix/process.cpp
   platform/posix/command_line.cpp
