@@ -70,12 +70,16 @@ class HostLock {
     }
 
   private:
-    static std::uintptr_t Self() {
-        const pthread_t self = pthread_self();
-        if constexpr (std::is_pointer_v<pthread_t>) {
-            return reinterpret_cast<std::uintptr_t>(self);
+    static std::uintptr_t Self() { return AsWord(pthread_self()); }
+
+    // A thread's id as a word, whether the system makes it a pointer or a number (a template,
+    // so that only the branch that fits is compiled).
+    template <typename Id>
+    static std::uintptr_t AsWord(Id id) {
+        if constexpr (std::is_pointer_v<Id>) {
+            return reinterpret_cast<std::uintptr_t>(id);
         } else {
-            return static_cast<std::uintptr_t>(self);
+            return static_cast<std::uintptr_t>(id);
         }
     }
 
