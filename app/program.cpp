@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "conlib/conlib.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib::demo {
 

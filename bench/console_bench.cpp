@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "conlib/console.hpp"
-#include "renderer.hpp"
-#include "screen_buffer.hpp"
-#include "win.hpp"
+#include "platform/posix/renderer.hpp"
+#include "platform/posix/screen_buffer.hpp"
+#include "platform/win.hpp"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "renderer.hpp"
-#include "screen_buffer.hpp"
+#include "platform/posix/renderer.hpp"
+#include "platform/posix/screen_buffer.hpp"
 
 using conlib::posix::Renderer;
 using conlib::posix::ScreenBuffer;

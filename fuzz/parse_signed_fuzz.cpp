@@ -11,7 +11,7 @@
 #include "conlib/console.hpp"
 #include "conlib/input.hpp"
 #include "number_fuzz_support.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Console attributes and the screen buffer's size.
 #include "conlib/console.hpp"
 #include "console/session.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib {
 

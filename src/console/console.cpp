@@ -2,7 +2,7 @@
 #include "conlib/console.hpp"
 
 #include "console/session.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib {
 

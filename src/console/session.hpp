@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib::detail {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "conlib/files.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib {
 

@@ -3,7 +3,7 @@
 #include "conlib/files.hpp"
 
 #include "files/transfer_count.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib {
 

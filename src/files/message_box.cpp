@@ -1,7 +1,7 @@
 // Modal message boxes with no owner window: a notice with an OK button, and a question
 // answered with Yes or No.
 #include "conlib/files.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib {
 

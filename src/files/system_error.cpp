@@ -1,7 +1,7 @@
 // The system's text for the thread's last error code, written to the console.
 #include "conlib/console.hpp"
 #include "conlib/files.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib {
 

@@ -1,7 +1,7 @@
 // The count cell shared by the file read and the console line read.
 #pragma once
 
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib::detail {
 

@@ -5,7 +5,7 @@
 #include "conlib/console.hpp"
 #include "conlib/input.hpp"
 #include "console/session.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib {
 

@@ -13,7 +13,7 @@
 #include "conlib/input.hpp"
 #include "console/session.hpp"
 #include "files/transfer_count.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib {
 

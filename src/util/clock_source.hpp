@@ -1,7 +1,7 @@
 // Where the clock operations read the current time: the system's clock, or a test's own.
 #pragma once
 
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib::detail {
 

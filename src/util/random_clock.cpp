@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "conlib/util.hpp"
+#include "platform/win.hpp"
 #include "util/clock_source.hpp"
-#include "win.hpp"
 
 namespace conlib {
 

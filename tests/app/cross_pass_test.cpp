@@ -5,9 +5,9 @@
 #include <string>
 
 #include "conlib/console.hpp"
+#include "platform/win.hpp"
 #include "program.hpp"
 #include "support/console_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

@@ -103,43 +103,61 @@ TEST(MainFlow, SecondRunOverTheOutputRestoresTheInput) {
     EXPECT_EQ(ReadFileBytes(second / "OutputFile.txt"), input);
 }
 
-TEST(MainFlow, MissingInputIsReportedAndKeepsTheOldOutput) {
-    TempDir dir;
-    WriteFileBytes(dir / "OutputFile.txt", "precious");
-    const ProcessResult result = RunDemo(dir);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.output, Title + "Error 2: No such file or directory\r\n" + CrossPass());
-    EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), "precious");
+// What a file of the scratch folder is before the run.
+enum class Entry {
+    Absent,
+    File,       // InputFile.txt holds "abc", OutputFile.txt "precious"
+    Directory,  // a folder of that name
+    Full,       // a link to /dev/full, where every write fails for want of space
+};
+
+void Make(const std::string& path, Entry entry, const std::string& bytes) {
+    switch (entry) {
+        case Entry::Absent:
+            return;
+        case Entry::File:
+            WriteFileBytes(path, bytes);
+            return;
+        case Entry::Directory:
+            ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+            return;
+        case Entry::Full:
+            ASSERT_EQ(symlink("/dev/full", path.c_str()), 0);
+            return;
+    }
 }
 
-TEST(MainFlow, UnreadableInputIsReportedAndCreatesNoOutput) {
-    TempDir dir;
-    ASSERT_EQ(mkdir((dir / "InputFile.txt").c_str(), 0755), 0);
-    const ProcessResult result = RunDemo(dir);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.output, Title + "Error 21: Is a directory\r\n" + CrossPass());
-    EXPECT_FALSE(FileExists(dir / "OutputFile.txt"));
-}
-
-TEST(MainFlow, OutputThatCannotBeCreatedIsReported) {
-    TempDir dir;
-    WriteFileBytes(dir / "InputFile.txt", "abc");
-    ASSERT_EQ(mkdir((dir / "OutputFile.txt").c_str(), 0755), 0);
-    const ProcessResult result = RunDemo(dir);
-    EXPECT_EQ(result.exitCode, 1);
-    // The error goes on a line of its own, under the data.
-    EXPECT_EQ(result.output, Title + "\x9e\x9d\x9c\r\nError 21: Is a directory\r\n" + CrossPass());
-}
-
-TEST(MainFlow, OutputThatCannotBeWrittenIsReported) {
-    TempDir dir;
-    WriteFileBytes(dir / "InputFile.txt", "abc");
-    // Every write to this device fails for want of space.
-    ASSERT_EQ(symlink("/dev/full", (dir / "OutputFile.txt").c_str()), 0);
-    const ProcessResult result = RunDemo(dir);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.output,
-              Title + "\x9e\x9d\x9c\r\nError 28: No space left on device\r\n" + CrossPass());
+// A failure is reported with its code and the system's text on a line of its own (under the
+// data, once that is shown), the exit code is 1, and an output file that was not opened is left
+// as it was: an old one kept, none created.
+TEST(MainFlow, FailuresAreReported) {
+    struct {
+        const char* name;
+        Entry input;
+        Entry output;
+        std::string display;  // the text after the title
+    } const cases[] = {
+        {"missing input", Entry::Absent, Entry::File, "Error 2: No such file or directory\r\n"},
+        {"unreadable input", Entry::Directory, Entry::Absent, "Error 21: Is a directory\r\n"},
+        {"output that cannot be created", Entry::File, Entry::Directory,
+         "\x9e\x9d\x9c\r\nError 21: Is a directory\r\n"},
+        {"output that cannot be written", Entry::File, Entry::Full,
+         "\x9e\x9d\x9c\r\nError 28: No space left on device\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        ASSERT_NO_FATAL_FAILURE(Make(dir / "InputFile.txt", c.input, "abc"));
+        ASSERT_NO_FATAL_FAILURE(Make(dir / "OutputFile.txt", c.output, "precious"));
+        const ProcessResult result = RunDemo(dir);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.output, Title + c.display + CrossPass());
+        if (c.output == Entry::File) {
+            EXPECT_EQ(ReadFileBytes(dir / "OutputFile.txt"), "precious");
+        } else if (c.output == Entry::Absent) {
+            EXPECT_FALSE(FileExists(dir / "OutputFile.txt"));
+        }
+    }
 }
 
 TEST(MainFlow, EmptyInputNeedsNoWrite) {

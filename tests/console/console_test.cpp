@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win.hpp"
 #include "support/console_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

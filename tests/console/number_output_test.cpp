@@ -8,8 +8,8 @@
 
 #include "conlib/console.hpp"
 #include "console/session.hpp"
+#include "platform/win.hpp"
 #include "support/console_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

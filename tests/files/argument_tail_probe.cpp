@@ -10,19 +10,12 @@
 #include <cstring>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 #include "conlib/files.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
+#include "support/test_support.hpp"
 
 int main() {
-#ifdef _WIN32
-    // The lines go out as written: no carriage return added before each line feed.
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    conlib::test::WriteStandardOutputAsIs();
     std::uint32_t capacity = 4096;
     if (const char* setting = std::getenv("CONLIB_TAIL_CAPACITY")) {
         capacity = static_cast<std::uint32_t>(std::strtoul(setting, nullptr, 10));

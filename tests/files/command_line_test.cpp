@@ -10,14 +10,12 @@
 
 #include "conlib/files.hpp"
 #include "files/command_line.hpp"
-#include "support/test_support.hpp"
-#ifndef _WIN32
-#include "command_line.hpp"
-#include "win.hpp"
-#endif
+#include "files/tail_probe.hpp"
 
 namespace conlib {
 namespace {
+
+using test::RunProbe;
 
 struct TailCase {
     const char* commandLine;
@@ -112,26 +110,6 @@ TEST(SkipQuotedText, StopsJustAfterTheClosingQuoteOrOnTheTerminator) {
     EXPECT_EQ(SkipQuotedText(atEnd), atEnd);
 }
 
-// The probe's two lines: what GetArgumentTail reported, and its whole command line.
-struct ProbeReport {
-    std::string tail;
-    std::string commandLine;
-};
-
-ProbeReport RunProbe(const std::vector<std::string>& arguments, std::uint32_t capacity = 4096) {
-    std::vector<std::string> command{CONLIB_ARGUMENT_TAIL_PROBE_PATH};
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    const test::ProcessResult result = test::RunProcess(
-        command,
-        test::ProcessOptions{"", {"CONLIB_TAIL_CAPACITY=" + std::to_string(capacity)}, ""});
-    EXPECT_EQ(result.exitCode, 0);
-    const auto lineEnd = result.output.find('\n');
-    if (lineEnd == std::string::npos) return {result.output, ""};
-    std::string second = result.output.substr(lineEnd + 1);
-    if (!second.empty() && second.back() == '\n') second.pop_back();
-    return {result.output.substr(0, lineEnd), second};
-}
-
 TEST(ArgumentTail, AProcessSeesTheArgumentsItWasStartedWith) {
     EXPECT_EQ(RunProbe({}).tail, "failed[]");
     EXPECT_EQ(RunProbe({"one"}).tail, "ok[one]");
@@ -141,54 +119,6 @@ TEST(ArgumentTail, AProcessSeesTheArgumentsItWasStartedWith) {
     EXPECT_EQ(RunProbe({"one", "two"}, 8).tail, "ok[one two]");
     EXPECT_EQ(RunProbe({"one", "two"}, 7).tail, "failed[]");
 }
-
-#ifndef _WIN32
-// Our POSIX layer builds the command line that Windows would show from the process's
-// arguments, quoted so that the Windows rules read them back unchanged.
-TEST(CommandLine, JoinsTheArgumentsAsWindowsWouldShowThem) {
-    struct {
-        std::vector<std::string> arguments;
-        const char* line;
-    } const cases[] = {
-        {{"prog"}, "prog"},
-        {{"prog", "a", "b"}, "prog a b"},
-        {{"prog", "a b"}, "prog \"a b\""},
-        {{"prog", ""}, "prog \"\""},
-        {{"prog", "tab\there"}, "prog \"tab\there\""},
-        {{"my prog", "x"}, "\"my prog\" x"},
-        {{"prog", "a\"b"}, "prog a\\\"b"},
-        {{"prog", "say \"hi\""}, "prog \"say \\\"hi\\\"\""},
-        {{"prog", "C:\\dir\\"}, "prog C:\\dir\\"},
-        {{"prog", "C:\\my dir\\"}, "prog \"C:\\my dir\\\\\""},
-        {{"prog", "a\\\"b"}, "prog a\\\\\\\"b"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(posix::CommandLineOf(c.arguments), c.line);
-    }
-}
-
-// Where the C library hands over no arguments at start, the line comes from /proc; both ways
-// give the same line.
-TEST(CommandLine, TheArgumentsListedByProcGiveTheSameLine) {
-    const std::vector<std::string> arguments = posix::ArgumentsFromProc();
-    ASSERT_FALSE(arguments.empty());
-    EXPECT_EQ(posix::CommandLineOf(arguments), win::GetCommandLineA());
-}
-
-TEST(CommandLine, AProcessSeesItsOwnArgumentsQuoted) {
-    const std::vector<std::string> arguments{"a b", "", "x\"y", "tab\t", "end\\"};
-    std::vector<std::string> all{CONLIB_ARGUMENT_TAIL_PROBE_PATH};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    const ProbeReport report = RunProbe(arguments);
-    // Built by appending: GCC 12 at -O2 and above warns falsely (-Wrestrict) inside the
-    // string's replace when a literal is prepended with operator+.
-    std::string expected(1, '[');
-    expected.append(posix::CommandLineOf(all)).push_back(']');
-    EXPECT_EQ(report.commandLine, expected);
-    EXPECT_EQ(report.tail, "ok[\"a b\" \"\" x\\\"y \"tab\t\" end\\]");
-}
-#endif
 
 }  // namespace
 }  // namespace conlib

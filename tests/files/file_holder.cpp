@@ -9,23 +9,16 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 #include "conlib/files.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
+#include "support/test_support.hpp"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fputs("usage: conlib_file_holder read|create PATH\n", stderr);
         return 2;
     }
-#ifdef _WIN32
-    // The lines go out as written: no carriage return added before each line feed.
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    conlib::test::WriteStandardOutputAsIs();
     conlib::FileHandle file = conlib::InvalidFileHandle;
     if (std::strcmp(argv[1], "read") == 0) {
         file = conlib::FileOpenRead(argv[2]);

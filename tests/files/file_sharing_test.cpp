@@ -5,8 +5,8 @@
 #include <string>
 
 #include "conlib/files.hpp"
+#include "platform/win.hpp"
 #include "support/test_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "conlib/files.hpp"
+#include "platform/win.hpp"
 #include "support/test_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

@@ -12,9 +12,9 @@
 #include <unistd.h>
 
 #include "conlib/files.hpp"
-#include "handles.hpp"
+#include "platform/posix/handles.hpp"
+#include "platform/win.hpp"
 #include "support/test_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

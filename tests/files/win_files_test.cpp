@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/win.hpp"
 #include "support/test_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "conlib/console.hpp"
+#include "platform/win.hpp"
 #include "support/console_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

@@ -10,9 +10,9 @@
 
 #include "conlib/console.hpp"
 #include "conlib/input.hpp"
+#include "platform/win.hpp"
 #include "support/console_support.hpp"
 #include "support/test_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

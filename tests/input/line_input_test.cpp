@@ -13,9 +13,9 @@
 #include "conlib/console.hpp"
 #include "files/transfer_count.hpp"
 #include "input/line_input.hpp"
+#include "platform/win.hpp"
 #include "support/console_support.hpp"
 #include "support/test_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "conlib/console.hpp"
+#include "platform/win.hpp"
 #include "support/console_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

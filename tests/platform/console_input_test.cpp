@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "platform/win.hpp"
 #include "support/console_support.hpp"
 #include "support/test_support.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib::platform {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib::test {
 

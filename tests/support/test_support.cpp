@@ -185,4 +185,10 @@ bool RunningUnderWine() {
     return false;
 }
 
+bool BoxesWaitForAUser() {
+    return false;  // the console host's box reads the console's input
+}
+
+void WriteStandardOutputAsIs() {}
+
 }  // namespace conlib::test

@@ -71,9 +71,21 @@ class ChildProcess {
 // The last error code of an open refused because another open holds the file without sharing.
 unsigned SharingViolationCode();
 
-// True when the tests run on the Windows API as Wine provides it. The few tests that meet a
-// fault of Wine's own assert what Wine does there, and what Windows does everywhere else.
+// True when the tests run on the Windows API as Wine provides it.
 bool RunningUnderWine();
+
+// The few tests that meet a fault of Wine's own assert what Wine does there, and what Windows
+// does everywhere else: true under Wine, where the test's output then names the fault
+// (`fault`, what Wine does otherwise than Windows).
+bool MeetsWineFault(const char* fault);
+
+// True where a message box is the system's own on a desktop, which waits for a user to answer
+// it (Windows itself; Wine without a display shows none and answers at once).
+bool BoxesWaitForAUser();
+
+// Makes standard output write its bytes as they are: on Windows no carriage return goes before
+// each line feed. For the helper programs whose lines a test reads.
+void WriteStandardOutputAsIs();
 
 #ifdef CONLIB_DEMO_PATH
 // The demo program built with the tests (given to the test programs that run it).

@@ -1,5 +1,8 @@
 // The test helpers that need nothing of the system: whole-file reads and writes, the removal
-// of a scratch folder, and the lines of a child process's output once they have arrived.
+// of a scratch folder, the lines of a child process's output once they have arrived, and the
+// note of a fault of Wine's.
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -31,6 +34,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) {
     return fs::exists(path);
+}
+
+bool MeetsWineFault(const char* fault) {
+    if (!RunningUnderWine()) return false;
+    ::testing::Test::RecordProperty("wine_fault", fault);
+    return true;
 }
 
 std::optional<std::string> ChildProcess::TakeLine() {

@@ -17,6 +17,11 @@
 #endif
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
 namespace conlib::test {
 
 namespace fs = std::filesystem;
@@ -272,6 +277,14 @@ bool RunningUnderWine() {
     // Wine's own system library exports its version; Windows' does not.
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool BoxesWaitForAUser() {
+    return !RunningUnderWine();
+}
+
+void WriteStandardOutputAsIs() {
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace conlib::test

@@ -10,9 +10,9 @@
 
 #include "conlib/console.hpp"
 #include "conlib/util.hpp"
+#include "platform/win.hpp"
 #include "support/console_support.hpp"
 #include "util/diagnostics_fixtures.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "conlib/util.hpp"
+#include "platform/win.hpp"
 #include "util/clock_source.hpp"
-#include "win.hpp"
 
 namespace conlib {
 namespace {

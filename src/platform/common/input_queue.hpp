@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "platform/common/vt_input.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib::platform {
 

@@ -27,7 +27,7 @@
 #include <string>
 #include <string_view>
 
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib::platform {
 

@@ -10,7 +10,7 @@
 
 #include <cstddef>
 
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib::platform {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "command_line.hpp"
-#include "win.hpp"
+#include "platform/posix/win.hpp"
 
 namespace conlib::posix {
 

@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 #include "handles.hpp"
+#include "platform/posix/win.hpp"
 #include "terminal.hpp"
-#include "win.hpp"
 
 namespace conlib::posix {
 

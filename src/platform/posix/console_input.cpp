@@ -28,7 +28,7 @@
 #include "handles.hpp"
 #include "platform/common/input_queue.hpp"
 #include "platform/common/line_editor.hpp"
-#include "win.hpp"
+#include "platform/posix/win.hpp"
 
 namespace conlib::posix {
 

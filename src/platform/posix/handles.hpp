@@ -11,7 +11,7 @@
 
 #include <sys/types.h>
 
-#include "win.hpp"
+#include "platform/posix/win.hpp"
 
 namespace conlib::posix {
 

@@ -33,7 +33,7 @@
 
 #include "console_host.hpp"
 #include "handles.hpp"
-#include "win.hpp"
+#include "platform/posix/win.hpp"
 
 namespace conlib::posix {
 

@@ -1,8 +1,8 @@
 // The console host's message box, as it is drawn over the screen buffer.
 #pragma once
 
+#include "platform/posix/win.hpp"
 #include "screen_buffer.hpp"
-#include "win.hpp"
 
 namespace conlib::posix {
 

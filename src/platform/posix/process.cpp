@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "handles.hpp"
-#include "win.hpp"
+#include "platform/posix/win.hpp"
 
 namespace conlib::win {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "win.hpp"
+#include "platform/posix/win.hpp"
 
 namespace conlib::win {
 

@@ -272,9 +272,7 @@ void SetLastError(DWORD dwErrCode);
 // blanks, each that is empty or holds a blank or a tab in double quotes.
 LPSTR GetCommandLineA();
 
-// Console output.
-BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfCharsToWrite,
-                   LPDWORD lpNumberOfCharsWritten, LPVOID lpReserved);
+// Console output (and WriteConsoleA, with the calls of platform/common/own_calls.hpp).
 BOOL GetConsoleScreenBufferInfo(HANDLE hConsoleOutput,
                                 CONSOLE_SCREEN_BUFFER_INFO* lpConsoleScreenBufferInfo);
 BOOL SetConsoleCursorPosition(HANDLE hConsoleOutput, COORD dwCursorPosition);
@@ -289,19 +287,7 @@ BOOL ReadConsoleOutputCharacterA(HANDLE hConsoleOutput, LPSTR lpCharacter, DWORD
 BOOL ReadConsoleOutputAttribute(HANDLE hConsoleOutput, WORD* lpAttribute, DWORD nLength,
                                 COORD dwReadCoord, LPDWORD lpNumberOfAttrsRead);
 
-// Console input.
-BOOL ReadConsoleA(HANDLE hConsoleInput, LPVOID lpBuffer, DWORD nNumberOfCharsToRead,
-                  LPDWORD lpNumberOfCharsRead, void* pInputControl);
-BOOL GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode);
-BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode);
-BOOL PeekConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
-                       LPDWORD lpNumberOfEventsRead);
-BOOL ReadConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
-                       LPDWORD lpNumberOfEventsRead);
-BOOL WriteConsoleInputA(HANDLE hConsoleInput, const INPUT_RECORD* lpBuffer, DWORD nLength,
-                        LPDWORD lpNumberOfEventsWritten);
-BOOL GetNumberOfConsoleInputEvents(HANDLE hConsoleInput, LPDWORD lpNumberOfEvents);
-BOOL FlushConsoleInputBuffer(HANDLE hConsoleInput);
+// Console input: the calls of platform/common/own_calls.hpp, and the wait.
 void Sleep(DWORD dwMilliseconds);
 
 // Files.
@@ -323,8 +309,9 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
                      LPSTR lpBuffer, DWORD nSize, va_list* Arguments);
 HLOCAL LocalFree(HLOCAL hMem);
 
-// Message boxes: a modal box drawn over the console and answered with the keyboard; without a
-// console, the text goes to standard error and the answer is read as a line.
-int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
-
 }  // namespace conlib::win
+
+// The calls conlib implements on every system. Here MessageBoxA is a modal box drawn over the
+// console and answered with the keyboard; without a console, the text goes to standard error
+// and the answer is read as a line.
+#include "platform/common/own_calls.hpp"

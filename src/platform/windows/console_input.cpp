@@ -5,8 +5,8 @@
 #include <cstddef>
 
 #include "platform/common/input_queue.hpp"
+#include "platform/windows/win.hpp"
 #include "redirection.hpp"
-#include "win.hpp"
 
 namespace conlib::windows {
 

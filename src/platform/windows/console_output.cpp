@@ -1,6 +1,6 @@
 // Console text output, written as plain bytes when standard output is a file or a pipe.
+#include "platform/windows/win.hpp"
 #include "redirection.hpp"
-#include "win.hpp"
 
 namespace conlib::windows {
 

@@ -1,5 +1,5 @@
 // Message boxes: the system's own, with one failure value.
-#include "win.hpp"
+#include "platform/windows/win.hpp"
 
 namespace conlib::win {
 

@@ -1,7 +1,7 @@
 // Standard handles that are not a console.
 #pragma once
 
-#include "win.hpp"
+#include "platform/windows/win.hpp"
 
 namespace conlib::windows {
 

@@ -4,9 +4,9 @@
 // `conlib::win` by using-declarations, so that library code written as `win::WriteConsoleA(...)`
 // calls the system directly. The constants are the macros of <windows.h>, used unqualified.
 //
-// Our own code stands in for the console calls where a standard handle is not a console but a
-// file or a pipe (console_output.cpp, console_input.cpp): output then goes out as plain bytes,
-// and input is read as typed keys and lines, up to an end of input that makes every wait return.
+// The calls that conlib implements itself (platform/common/own_calls.hpp) stand in for the
+// system's where a standard handle is not a console but a file or a pipe (console_output.cpp,
+// console_input.cpp, message_box.cpp); each is checked here against the system's declaration.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -16,6 +16,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+#include <type_traits>
 
 namespace conlib::win {
 
@@ -57,9 +59,7 @@ using ::GetLastError;
 using ::GetStdHandle;
 using ::SetLastError;
 
-// Console output. A write to a standard output that is a file or a pipe writes the bytes.
-BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfCharsToWrite,
-                   LPDWORD lpNumberOfCharsWritten, LPVOID lpReserved);
+// Console output (and WriteConsoleA, with the calls of platform/common/own_calls.hpp).
 using ::GetConsoleScreenBufferInfo;
 using ::ReadConsoleOutputAttribute;
 using ::ReadConsoleOutputCharacterA;
@@ -69,21 +69,10 @@ using ::SetConsoleTextAttribute;
 using ::WriteConsoleOutputAttribute;
 using ::WriteConsoleOutputCharacterA;
 
-// Console input. On a standard input that is a file or a pipe these read its bytes as typed
-// keys (ReadConsoleA with line input: as lines, each handed over with CR LF), keep the input
-// mode, and fail with ERROR_HANDLE_EOF once the input has ended and nothing is left.
-BOOL ReadConsoleA(HANDLE hConsoleInput, LPVOID lpBuffer, DWORD nNumberOfCharsToRead,
-                  LPDWORD lpNumberOfCharsRead, LPVOID pInputControl);
-BOOL GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode);
-BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode);
-BOOL PeekConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
-                       LPDWORD lpNumberOfEventsRead);
-BOOL ReadConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLength,
-                       LPDWORD lpNumberOfEventsRead);
-BOOL WriteConsoleInputA(HANDLE hConsoleInput, const INPUT_RECORD* lpBuffer, DWORD nLength,
-                        LPDWORD lpNumberOfEventsWritten);
-BOOL GetNumberOfConsoleInputEvents(HANDLE hConsoleInput, LPDWORD lpNumberOfEvents);
-BOOL FlushConsoleInputBuffer(HANDLE hConsoleInput);
+// Console input: the calls of platform/common/own_calls.hpp, which on a standard input that is
+// a file or a pipe read its bytes as typed keys (ReadConsoleA with line input: as lines, each
+// handed over with CR LF), keep the input mode, and fail with ERROR_HANDLE_EOF once the input
+// has ended and nothing is left; and the wait.
 using ::Sleep;
 
 // Files.
@@ -100,7 +89,32 @@ using ::SystemTimeToFileTime;
 using ::FormatMessageA;
 using ::LocalFree;
 
-// Message boxes: the system's box; a box that cannot be shown at all gives 0.
-int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
-
 }  // namespace conlib::win
+
+#include "platform/common/own_calls.hpp"
+
+namespace conlib::windows {
+
+// The result and parameter types of a function, without its calling convention (the system's
+// calls are __stdcall on 32-bit Windows, ours are not).
+template <class Function>
+struct Signature;
+template <class Result, class... Parameters>
+struct Signature<Result (*)(Parameters...)> {
+    using type = Result(Parameters...);
+};
+#if defined(__i386__) || defined(_M_IX86)
+template <class Result, class... Parameters>
+struct Signature<Result(WINAPI*)(Parameters...)> {
+    using type = Result(Parameters...);
+};
+#endif
+
+#define CONLIB_CHECK_OWN_CALL(result, name, parameters)                         \
+    static_assert(std::is_same_v<Signature<decltype(&conlib::win::name)>::type, \
+                                 Signature<decltype(&::name)>::type>,           \
+                  #name " is declared here otherwise than by the system");
+CONLIB_OWN_CALLS(CONLIB_CHECK_OWN_CALL)
+#undef CONLIB_CHECK_OWN_CALL
+
+}  // namespace conlib::windows

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace conlib {
 namespace {

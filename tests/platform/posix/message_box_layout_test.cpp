@@ -1,13 +1,13 @@
 // The console host's message box as drawn into a screen buffer: frame and title, the text
 // broken and wrapped, icon and buttons, the focus, and clipping to the window and the buffer.
-#include "message_box.hpp"
+#include "platform/posix/message_box.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "screen_buffer.hpp"
+#include "platform/posix/screen_buffer.hpp"
 
 namespace conlib::posix {
 namespace {

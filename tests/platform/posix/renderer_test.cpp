@@ -1,6 +1,6 @@
 // The renderer's frames: their exact bytes for the cases that show each choice, and, through a
 // small terminal that runs the bytes, that every frame makes the terminal show the buffer.
-#include "renderer.hpp"
+#include "platform/posix/renderer.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "platform/common/cp437.hpp"
-#include "screen_buffer.hpp"
+#include "platform/posix/screen_buffer.hpp"
 
 namespace conlib::posix {
 namespace {

@@ -1,5 +1,5 @@
 // The console host's screen buffer: processed output, wrapping, scrolling and cell access.
-#include "screen_buffer.hpp"
+#include "platform/posix/screen_buffer.hpp"
 
 #include <gtest/gtest.h>
 
