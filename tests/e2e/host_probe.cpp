@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "conlib/conlib.hpp"
-#include "win.hpp"
+#include "platform/win.hpp"
 
 namespace {
 
