@@ -2,7 +2,9 @@
 // work to bring a terminal in line with the screen buffer.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -169,5 +171,34 @@ void ClearScreen(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 120 * 300);
 }
 BENCHMARK(ClearScreen);
+
+// The same on a buffer of 512 x 9001 cells, as tall as a terminal's, against memset filling
+// as many cells of the same size: the clear should cost a small multiple of that.
+constexpr int TallColumns = 512;
+constexpr int TallRows = 9001;
+constexpr std::size_t TallCells = std::size_t{TallColumns} * TallRows;
+
+void ClearTallScreen(benchmark::State& state) {
+    setenv("CONLIB_CONSOLE", "120x300", 1);
+    conlib::EnsureConsole();
+    conlib::win::SetConsoleScreenBufferSize(
+        conlib::win::GetStdHandle(conlib::win::STD_OUTPUT_HANDLE),
+        conlib::win::COORD{TallColumns, TallRows});
+    for (auto _ : state)
+        conlib::ConClearScreen();
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(TallCells));
+}
+BENCHMARK(ClearTallScreen)->Unit(benchmark::kMillisecond);
+
+void MemsetTallCells(benchmark::State& state) {
+    std::vector<conlib::posix::Cell> cells(TallCells);
+    for (auto _ : state) {
+        std::memset(cells.data(), ' ', cells.size() * sizeof(conlib::posix::Cell));
+        benchmark::DoNotOptimize(cells.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(TallCells));
+}
+BENCHMARK(MemsetTallCells)->Unit(benchmark::kMillisecond);
 
 }  // namespace

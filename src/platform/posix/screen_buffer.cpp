@@ -135,53 +135,68 @@ bool ScreenBuffer::SetCursor(int x, int y) {
     return true;
 }
 
-std::size_t ScreenBuffer::WriteCharacters(const char* chars, std::size_t count, int x, int y) {
+// Cell runs: from (x, y) along the rows to the end of the buffer, at most `count` cells, one
+// straight run per row. `step` gets the run's cells and its offset in the caller's array.
+template <class Cells, class Step>
+std::size_t ScreenBuffer::ForEachRun(std::size_t count, int x, int y, Cells row, Step step) const {
     if (!Contains(x, y)) return 0;
     std::size_t done = 0;
-    for (int row = y; row < rows_ && done < count; ++row, x = 0) {
-        Cell* cells = MutableRow(row);
-        for (; x < columns_ && done < count; ++x) {
-            cells[x].ch = static_cast<std::uint8_t>(chars[done++]);
-        }
-        MarkRows(row, row + 1);
+    for (; y < rows_ && done < count; ++y, x = 0) {
+        const std::size_t run = std::min(static_cast<std::size_t>(columns_ - x), count - done);
+        step(row(y) + x, run, done);
+        done += run;
     }
+    return done;
+}
+
+std::size_t ScreenBuffer::WriteCharacters(const char* chars, std::size_t count, int x, int y) {
+    const int first = y;
+    const std::size_t done = ForEachRun(
+        count, x, y, [this](int row) { return MutableRow(row); },
+        [chars](Cell* cells, std::size_t run, std::size_t from) {
+            for (std::size_t i = 0; i < run; ++i)
+                cells[i].ch = static_cast<std::uint8_t>(chars[from + i]);
+        });
+    if (done > 0) MarkWritten(first, x, done);
     return done;
 }
 
 std::size_t ScreenBuffer::WriteAttributes(const std::uint16_t* attrs, std::size_t count, int x,
                                           int y) {
-    if (!Contains(x, y)) return 0;
-    std::size_t done = 0;
-    for (int row = y; row < rows_ && done < count; ++row, x = 0) {
-        Cell* cells = MutableRow(row);
-        for (; x < columns_ && done < count; ++x)
-            cells[x].attr = attrs[done++];
-        MarkRows(row, row + 1);
-    }
+    const int first = y;
+    const std::size_t done = ForEachRun(
+        count, x, y, [this](int row) { return MutableRow(row); },
+        [attrs](Cell* cells, std::size_t run, std::size_t from) {
+            for (std::size_t i = 0; i < run; ++i)
+                cells[i].attr = attrs[from + i];
+        });
+    if (done > 0) MarkWritten(first, x, done);
     return done;
 }
 
 std::size_t ScreenBuffer::ReadCharacters(char* chars, std::size_t count, int x, int y) const {
-    if (!Contains(x, y)) return 0;
-    std::size_t done = 0;
-    for (int row = y; row < rows_ && done < count; ++row, x = 0) {
-        const Cell* cells = Row(row);
-        for (; x < columns_ && done < count; ++x)
-            chars[done++] = static_cast<char>(cells[x].ch);
-    }
-    return done;
+    return ForEachRun(
+        count, x, y, [this](int row) { return Row(row); },
+        [chars](const Cell* cells, std::size_t run, std::size_t from) {
+            for (std::size_t i = 0; i < run; ++i)
+                chars[from + i] = static_cast<char>(cells[i].ch);
+        });
 }
 
 std::size_t ScreenBuffer::ReadAttributes(std::uint16_t* attrs, std::size_t count, int x,
                                          int y) const {
-    if (!Contains(x, y)) return 0;
-    std::size_t done = 0;
-    for (int row = y; row < rows_ && done < count; ++row, x = 0) {
-        const Cell* cells = Row(row);
-        for (; x < columns_ && done < count; ++x)
-            attrs[done++] = cells[x].attr;
-    }
-    return done;
+    return ForEachRun(
+        count, x, y, [this](int row) { return Row(row); },
+        [attrs](const Cell* cells, std::size_t run, std::size_t from) {
+            for (std::size_t i = 0; i < run; ++i)
+                attrs[from + i] = cells[i].attr;
+        });
+}
+
+void ScreenBuffer::MarkWritten(int y, int x, std::size_t cells) {
+    const std::size_t end = static_cast<std::size_t>(x) + cells;
+    const auto width = static_cast<std::size_t>(columns_);
+    MarkRows(y, y + static_cast<int>((end + width - 1) / width));
 }
 
 ScreenChanges ScreenBuffer::TakeChanges() {

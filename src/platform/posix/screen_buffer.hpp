@@ -103,6 +103,10 @@ class ScreenBuffer {
     void LineFeed();
     void ScrollUp();
     void MarkRows(int first, int end);
+    template <class Cells, class Step>
+    std::size_t ForEachRun(std::size_t count, int x, int y, Cells row, Step step) const;
+    // Marks the rows that `cells` cells written from (x, y) on cover.
+    void MarkWritten(int y, int x, std::size_t cells);
     // Moves the window to (left, top), recording what the move shows.
     void MoveWindow(int left, int top);
     // Moves the window the least that brings it inside the buffer and, when it follows the
