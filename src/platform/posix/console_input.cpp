@@ -166,6 +166,20 @@ class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
         editor_.Start(MostLineCharacters(count));
         INPUT_RECORD record{};
         bool entered = false;
+        // The echo waits while more keys are queued (a paste): it then shows their changes at
+        // once, from the first character any of them changed.
+        constexpr std::size_t Nothing = static_cast<std::size_t>(-1);
+        std::size_t changedFrom = Nothing;
+        bool pointMoved = false;
+        const auto echo = [&] {
+            if (changedFrom != Nothing) {
+                ShowFrom(changedFrom);
+            } else if (pointMoved) {
+                ShowCursor();
+            }
+            changedFrom = Nothing;
+            pointMoved = false;
+        };
         while (!entered && NextRecord(record)) {
             if (record.EventType != KEY_EVENT) continue;
             const platform::LineChange change = editor_.Key(record.Event.KeyEvent);
@@ -173,17 +187,20 @@ class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
                 case platform::LineChange::Kind::None:
                     break;
                 case platform::LineChange::Kind::Point:
-                    ShowCursor();
+                    pointMoved = true;
                     break;
                 case platform::LineChange::Kind::Text:
-                    ShowFrom(change.from);
+                    changedFrom = std::min(changedFrom, change.from);
                     break;
                 case platform::LineChange::Kind::Entered:
+                    echo();
                     EndEcho();
                     entered = true;
                     break;
             }
+            if (size() == 0) echo();
         }
+        echo();
         const std::string_view text = editor_.line();
         ReserveLine(text.size());
         lineLength_ = text.copy(line_.data(), text.size());
