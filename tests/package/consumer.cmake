@@ -131,10 +131,16 @@ function(build_pkg_config_consumer what pc_dir)
   separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
   separate_arguments(cxx_flags UNIX_COMMAND "${consumer_cxx_flags}")
   separate_arguments(linker_flags UNIX_COMMAND "${LINKER_FLAGS}")
+  set(link_flags ${pc_flags})
+  if(SHARED AND "-static" IN_LIST linker_flags)
+    # A program linked -static (as the cross build links its own: no runtime DLLs beside it)
+    # takes the shared library's import library by asking for it.
+    set(link_flags -Wl,-Bdynamic ${pc_flags} -Wl,-Bstatic)
+  endif()
   set(path ${WORK_DIR}/consumer-pc${EXE_SUFFIX})
   run_checked("compiling ${what}"
     ${CXX_COMPILER} -std=c++20 ${cxx_flags} ${PACKAGE_DIR}/main.cpp -o ${path}
-    ${linker_flags} ${pc_flags})
+    ${linker_flags} ${link_flags})
   set(program ${path} PARENT_SCOPE)
   set(pc_flags ${pc_flags} PARENT_SCOPE)
 endfunction()
