@@ -57,8 +57,8 @@ constexpr Named StateNames[] = {
 
 std::string KeyName(std::uint16_t vk) {
     if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return std::string(1, char(vk));
-    if (vk >= 0x60 && vk <= 0x69) return "Numpad" + std::to_string(vk - 0x60);
-    if (vk >= 0x70 && vk <= 0x87) return "F" + std::to_string(vk - 0x70 + 1);
+    if (vk >= 0x60 && vk <= 0x69) return std::string("Numpad").append(std::to_string(vk - 0x60));
+    if (vk >= 0x70 && vk <= 0x87) return std::string("F").append(std::to_string(vk - 0x70 + 1));
     for (const Named& key : KeyNames) {
         if (key.code == vk) return key.name;
     }
@@ -88,8 +88,11 @@ std::string Describe(const INPUT_RECORD& record) {
                           "%-5s vk 0x%02X %-10s scan 0x%02X  char 0x%02X %-3s  state",
                           key.bKeyDown ? "down" : "up", key.wVirtualKeyCode,
                           KeyName(key.wVirtualKeyCode).c_str(), key.wVirtualScanCode, ch, shown);
-            std::string text = line + StateWords(key.dwControlKeyState);
-            if (key.wRepeatCount != 1) text += "  repeat " + std::to_string(key.wRepeatCount);
+            std::string text(line);
+            text.append(StateWords(key.dwControlKeyState));
+            if (key.wRepeatCount != 1) {
+                text.append("  repeat ").append(std::to_string(key.wRepeatCount));
+            }
             return text;
         }
         case MOUSE_EVENT:
@@ -104,7 +107,7 @@ std::string Describe(const INPUT_RECORD& record) {
         case MENU_EVENT:
             return "menu";
         default:
-            return "record of kind " + std::to_string(record.EventType);
+            return std::string("record of kind ").append(std::to_string(record.EventType));
     }
 }
 
