@@ -32,8 +32,12 @@ void InfoHandler(int signal, siginfo_t* info, void*) {
     Report(signal);
 }
 
+// Both operands are read through volatile, so that no optimiser can turn the division into a
+// comparison (a constant dividend of 1 lets it) and the processor really divides by zero.
 __attribute__((noinline, no_sanitize("undefined"))) int Divide(int a, int b) {
-    return a / b;
+    volatile int dividend = a;
+    volatile int divisor = b;
+    return dividend / divisor;
 }
 
 [[noreturn]] void WaitForKeys() {
