@@ -17,6 +17,7 @@
 #include <string>
 
 #include "conlib/console.hpp"
+#include "conlib/input.hpp"
 #include "platform/win.hpp"
 
 namespace {
@@ -25,42 +26,89 @@ namespace win = conlib::win;
 using namespace win;  // the types and constants; the calls go through win:: (on Windows the
                       // system's own have the same names)
 
+namespace vk = conlib::vk;
+namespace keystate = conlib::keystate;
+
 struct Named {
-    std::uint16_t code;
+    std::uint32_t code;
     const char* name;
 };
 
-// The names of the virtual keys that have no letter or digit of their own.
+// The names of the virtual keys that have no letter or digit of their own (the system's names).
 constexpr Named KeyNames[] = {
-    {0x03, "Cancel"},   {0x08, "Back"},      {0x09, "Tab"},      {0x0C, "Clear"},
-    {0x0D, "Return"},   {0x10, "Shift"},     {0x11, "Control"},  {0x12, "Menu"},
-    {0x13, "Pause"},    {0x14, "Capital"},   {0x1B, "Escape"},   {0x20, "Space"},
-    {0x21, "Prior"},    {0x22, "Next"},      {0x23, "End"},      {0x24, "Home"},
-    {0x25, "Left"},     {0x26, "Up"},        {0x27, "Right"},    {0x28, "Down"},
-    {0x2C, "Snapshot"}, {0x2D, "Insert"},    {0x2E, "Delete"},   {0x2F, "Help"},
-    {0x5B, "LWin"},     {0x5C, "RWin"},      {0x5D, "Apps"},     {0x6A, "Multiply"},
-    {0x6B, "Add"},      {0x6C, "Separator"}, {0x6D, "Subtract"}, {0x6E, "Decimal"},
-    {0x6F, "Divide"},   {0x90, "NumLock"},   {0x91, "Scroll"},   {0xA0, "LShift"},
-    {0xA1, "RShift"},   {0xA2, "LControl"},  {0xA3, "RControl"}, {0xA4, "LMenu"},
-    {0xA5, "RMenu"},    {0xBA, "Oem1"},      {0xBB, "OemPlus"},  {0xBC, "OemComma"},
-    {0xBD, "OemMinus"}, {0xBE, "OemPeriod"}, {0xBF, "Oem2"},     {0xC0, "Oem3"},
-    {0xDB, "Oem4"},     {0xDC, "Oem5"},      {0xDD, "Oem6"},     {0xDE, "Oem7"},
-    {0xE7, "Packet"},
+    {vk::Cancel, "Cancel"},
+    {vk::Backspace, "Back"},
+    {vk::Tab, "Tab"},
+    {vk::Clear, "Clear"},
+    {vk::Enter, "Return"},
+    {vk::Shift, "Shift"},
+    {vk::Control, "Control"},
+    {vk::Alt, "Menu"},
+    {vk::Pause, "Pause"},
+    {vk::CapsLock, "Capital"},
+    {vk::Escape, "Escape"},
+    {vk::Space, "Space"},
+    {vk::PageUp, "Prior"},
+    {vk::PageDown, "Next"},
+    {vk::End, "End"},
+    {vk::Home, "Home"},
+    {vk::Left, "Left"},
+    {vk::Up, "Up"},
+    {vk::Right, "Right"},
+    {vk::Down, "Down"},
+    {vk::PrintScreen, "Snapshot"},
+    {vk::Insert, "Insert"},
+    {vk::Delete, "Delete"},
+    {vk::Help, "Help"},
+    {vk::LeftWindows, "LWin"},
+    {vk::RightWindows, "RWin"},
+    {vk::Applications, "Apps"},
+    {vk::Multiply, "Multiply"},
+    {vk::Add, "Add"},
+    {vk::Separator, "Separator"},
+    {vk::Subtract, "Subtract"},
+    {vk::Decimal, "Decimal"},
+    {vk::Divide, "Divide"},
+    {vk::NumLock, "NumLock"},
+    {vk::ScrollLock, "Scroll"},
+    {vk::LeftShift, "LShift"},
+    {vk::RightShift, "RShift"},
+    {vk::LeftControl, "LControl"},
+    {vk::RightControl, "RControl"},
+    {vk::LeftAlt, "LMenu"},
+    {vk::RightAlt, "RMenu"},
+    {vk::Semicolon, "Oem1"},
+    {vk::Equals, "OemPlus"},
+    {vk::Comma, "OemComma"},
+    {vk::Minus, "OemMinus"},
+    {vk::Period, "OemPeriod"},
+    {vk::Slash, "Oem2"},
+    {vk::Backquote, "Oem3"},
+    {vk::LeftBracket, "Oem4"},
+    {vk::Backslash, "Oem5"},
+    {vk::RightBracket, "Oem6"},
+    {vk::Quote, "Oem7"},
+    {vk::Packet, "Packet"},
 };
 
 // The control-key state bits, in the order they are shown.
 constexpr Named StateNames[] = {
-    {0x0008, "LeftCtrl"},   {0x0004, "RightCtrl"}, {0x0002, "LeftAlt"},
-    {0x0001, "RightAlt"},   {0x0010, "Shift"},     {0x0020, "NumLock"},
-    {0x0040, "ScrollLock"}, {0x0080, "CapsLock"},  {0x0100, "Enhanced"},
+    {keystate::LeftCtrl, "LeftCtrl"},     {keystate::RightCtrl, "RightCtrl"},
+    {keystate::LeftAlt, "LeftAlt"},       {keystate::RightAlt, "RightAlt"},
+    {keystate::Shift, "Shift"},           {keystate::NumLock, "NumLock"},
+    {keystate::ScrollLock, "ScrollLock"}, {keystate::CapsLock, "CapsLock"},
+    {keystate::Enhanced, "Enhanced"},
 };
 
-std::string KeyName(std::uint16_t vk) {
-    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return std::string(1, char(vk));
-    if (vk >= 0x60 && vk <= 0x69) return std::string("Numpad").append(std::to_string(vk - 0x60));
-    if (vk >= 0x70 && vk <= 0x87) return std::string("F").append(std::to_string(vk - 0x70 + 1));
+std::string KeyName(std::uint16_t code) {
+    if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z'))
+        return std::string(1, char(code));
+    if (code >= vk::Numpad0 && code <= vk::Numpad9)
+        return std::string("Numpad").append(std::to_string(code - vk::Numpad0));
+    if (code >= vk::F1 && code <= vk::F24)
+        return std::string("F").append(std::to_string(code - vk::F1 + 1));
     for (const Named& key : KeyNames) {
-        if (key.code == vk) return key.name;
+        if (key.code == code) return key.name;
     }
     return "?";
 }

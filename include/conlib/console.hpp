@@ -2,6 +2,9 @@
 //
 // Every operation here except TextLength first makes sure the console session is ready
 // (EnsureConsole). None of them reports a failure: a write the console refuses is lost.
+//
+// The library keeps the console's state in the process: call it from one thread, one call at a
+// time.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +21,21 @@ struct ScreenSize {
 
 // Fetches the standard input and output handles on the first call; later calls do nothing.
 // The handles are kept for the life of the process and never closed.
+//
+// On Windows the console is the system's. On POSIX systems the library is the console, and
+// its first use on a terminal (this call, or the first call of any console or keyboard
+// operation) takes the terminal over until the process ends: the terminal no longer echoes,
+// edits lines or turns keys into signals (the library echoes and edits typed lines itself,
+// and Ctrl+C raises SIGINT while the console processes input); what the terminal showed is
+// scrolled up into its history and the screen starts blank; a thread of the library's reads
+// the keys and draws the screen. Signal handlers put the terminal's settings back when a
+// signal ends or stops the process (a handler of the program's own still runs), as does the
+// normal end of the process and quick_exit. On a file, a pipe or the in-memory console
+// (CONLIB_CONSOLE=COLUMNSxROWS) nothing of the terminal is touched.
 CONLIB_API void EnsureConsole();
 
 // Number of bytes before the first zero byte of `text`.
-CONLIB_API std::uint32_t TextLength(const char* text);
+[[nodiscard]] CONLIB_API std::uint32_t TextLength(const char* text);
 
 // Writes the zero-terminated `text` at the cursor, in one console write; carriage return,
 // line feed, backspace, tab and bell act as the console handles them.
@@ -43,11 +57,11 @@ CONLIB_API void ConMoveCursor(std::uint8_t column, std::uint8_t row);
 
 // The size of the screen buffer (not of the visible window), in columns and rows: in a
 // terminal of 80x24, 80 x 9001. 0 columns and 0 rows when the console cannot be queried.
-CONLIB_API ScreenSize ConGetWindowSize();
+[[nodiscard]] CONLIB_API ScreenSize ConGetWindowSize();
 
 // The console's current text attribute (foreground colour in the low four bits, background in
 // the next four); 0 when the console cannot be queried.
-CONLIB_API std::uint16_t ConGetTextAttr();
+[[nodiscard]] CONLIB_API std::uint16_t ConGetTextAttr();
 
 // Makes `attribute` the one in which later text is written and later clears blank the screen;
 // cells already on the screen keep theirs.
@@ -80,6 +94,6 @@ CONLIB_API void ConWriteSigned(std::int32_t value);
 CONLIB_API void ConWriteHexPair(std::uint8_t value);
 
 // The hexadecimal digit character ('0' to '9', 'A' to 'F') of the low four bits of `value`.
-CONLIB_API char HexDigitChar(std::uint32_t value);
+[[nodiscard]] CONLIB_API char HexDigitChar(std::uint32_t value);
 
 }  // namespace conlib

@@ -1,4 +1,7 @@
 // conlib: shared result type, string routines, random numbers, clock and diagnostics.
+//
+// The random sequence and the diagnostics keep their state in the process: call them from one
+// thread, one call at a time.
 #pragma once
 
 #include <compare>
@@ -9,9 +12,10 @@
 namespace conlib {
 
 // A value together with whether the operation that produced it succeeded. What `value` holds
-// on failure is stated by each operation.
+// on failure is stated by each operation. A result dropped unread is a failure unseen, so the
+// compiler warns of it.
 template <class T>
-struct Result {
+struct [[nodiscard]] Result {
     T value;
     bool ok;
 };
@@ -20,7 +24,7 @@ struct Result {
 
 // Orders `first` against `second` byte by byte: the first differing byte decides, and a text
 // that ends where the other goes on is the lesser.
-CONLIB_API std::strong_ordering TextCompare(const char* first, const char* second);
+[[nodiscard]] CONLIB_API std::strong_ordering TextCompare(const char* first, const char* second);
 
 // Copies `source` with its terminator into `target`, which must have room for it and must not
 // overlap it; nothing after the copied terminator is written.
@@ -35,18 +39,19 @@ CONLIB_API void TextUpper(char* text);
 // Pseudo-random numbers: a linear congruential sequence that starts from seed 1, so a program
 // that never seeds it gets the same values on every run.
 
-// Advances the sequence one step and returns its next 32-bit value.
+// Advances the sequence one step and returns its next 32-bit value (a caller may drop it to
+// skip a value).
 CONLIB_API std::uint32_t RandNext();
 
 // Advances the sequence one step and returns its value modulo `n`, from 0 to n - 1. An `n` of
 // 0 stands for 2^32: the whole 32-bit value is returned.
-CONLIB_API std::uint32_t RandBelow(std::uint32_t n);
+[[nodiscard]] CONLIB_API std::uint32_t RandBelow(std::uint32_t n);
 
 // Restarts the sequence from the millisecond (0 to 999) of the current UTC time.
 CONLIB_API void RandSeedFromClock();
 
 // Milliseconds since local midnight, 0 to 86,399,999.
-CONLIB_API std::uint32_t ClockMsOfDay();
+[[nodiscard]] CONLIB_API std::uint32_t ClockMsOfDay();
 
 // Stores the current local wall-clock time as a file time (100-nanosecond intervals since
 // 1 January 1601, 00:00): its low 32 bits at destination[0], its high 32 bits at destination[1].

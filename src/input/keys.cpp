@@ -55,6 +55,105 @@ constexpr DWORD AltMask = RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED;
 constexpr DWORD CtrlMask = RIGHT_CTRL_PRESSED | LEFT_CTRL_PRESSED;
 constexpr DWORD ModifierMask = AltMask | CtrlMask | SHIFT_PRESSED;
 
+// The public key names are the system's codes (on Windows, checked against its headers): the
+// position in this list of the first one that differs, counted from 1, or 0.
+constexpr int FirstKeyCodeDiffering() {
+    struct Pair {
+        std::uint16_t ours;
+        WORD system;
+    };
+    constexpr Pair keys[] = {
+        {vk::Cancel, VK_CANCEL},
+        {vk::Backspace, VK_BACK},
+        {vk::Tab, VK_TAB},
+        {vk::Clear, VK_CLEAR},
+        {vk::Enter, VK_RETURN},
+        {vk::Shift, VK_SHIFT},
+        {vk::Control, VK_CONTROL},
+        {vk::Alt, VK_MENU},
+        {vk::Pause, VK_PAUSE},
+        {vk::CapsLock, VK_CAPITAL},
+        {vk::Escape, VK_ESCAPE},
+        {vk::Space, VK_SPACE},
+        {vk::PageUp, VK_PRIOR},
+        {vk::PageDown, VK_NEXT},
+        {vk::End, VK_END},
+        {vk::Home, VK_HOME},
+        {vk::Left, VK_LEFT},
+        {vk::Up, VK_UP},
+        {vk::Right, VK_RIGHT},
+        {vk::Down, VK_DOWN},
+        {vk::PrintScreen, VK_SNAPSHOT},
+        {vk::Insert, VK_INSERT},
+        {vk::Delete, VK_DELETE},
+        {vk::Help, VK_HELP},
+        {vk::LeftWindows, VK_LWIN},
+        {vk::RightWindows, VK_RWIN},
+        {vk::Applications, VK_APPS},
+        {vk::Numpad0, VK_NUMPAD0},
+        {vk::Numpad1, VK_NUMPAD1},
+        {vk::Numpad2, VK_NUMPAD2},
+        {vk::Numpad3, VK_NUMPAD3},
+        {vk::Numpad4, VK_NUMPAD4},
+        {vk::Numpad5, VK_NUMPAD5},
+        {vk::Numpad6, VK_NUMPAD6},
+        {vk::Numpad7, VK_NUMPAD7},
+        {vk::Numpad8, VK_NUMPAD8},
+        {vk::Numpad9, VK_NUMPAD9},
+        {vk::Multiply, VK_MULTIPLY},
+        {vk::Add, VK_ADD},
+        {vk::Separator, VK_SEPARATOR},
+        {vk::Subtract, VK_SUBTRACT},
+        {vk::Decimal, VK_DECIMAL},
+        {vk::Divide, VK_DIVIDE},
+        {vk::F1, VK_F1},
+        {vk::F2, VK_F2},
+        {vk::F3, VK_F3},
+        {vk::F4, VK_F4},
+        {vk::F5, VK_F5},
+        {vk::F6, VK_F6},
+        {vk::F7, VK_F7},
+        {vk::F8, VK_F8},
+        {vk::F9, VK_F9},
+        {vk::F10, VK_F10},
+        {vk::F11, VK_F11},
+        {vk::F12, VK_F12},
+        {vk::F24, VK_F24},
+        {vk::NumLock, VK_NUMLOCK},
+        {vk::ScrollLock, VK_SCROLL},
+        {vk::LeftShift, VK_LSHIFT},
+        {vk::RightShift, VK_RSHIFT},
+        {vk::LeftControl, VK_LCONTROL},
+        {vk::RightControl, VK_RCONTROL},
+        {vk::LeftAlt, VK_LMENU},
+        {vk::RightAlt, VK_RMENU},
+        {vk::Semicolon, VK_OEM_1},
+        {vk::Equals, VK_OEM_PLUS},
+        {vk::Comma, VK_OEM_COMMA},
+        {vk::Minus, VK_OEM_MINUS},
+        {vk::Period, VK_OEM_PERIOD},
+        {vk::Slash, VK_OEM_2},
+        {vk::Backquote, VK_OEM_3},
+        {vk::LeftBracket, VK_OEM_4},
+        {vk::Backslash, VK_OEM_5},
+        {vk::RightBracket, VK_OEM_6},
+        {vk::Quote, VK_OEM_7},
+        {vk::Packet, VK_PACKET},
+    };
+    int position = 1;
+    for (const Pair& key : keys) {
+        if (key.ours != key.system) return position;
+        ++position;
+    }
+    return 0;
+}
+static_assert(FirstKeyCodeDiffering() == 0);
+static_assert(keystate::RightAlt == RIGHT_ALT_PRESSED && keystate::LeftAlt == LEFT_ALT_PRESSED &&
+              keystate::RightCtrl == RIGHT_CTRL_PRESSED &&
+              keystate::LeftCtrl == LEFT_CTRL_PRESSED && keystate::Shift == SHIFT_PRESSED &&
+              keystate::NumLock == NUMLOCK_ON && keystate::ScrollLock == SCROLLLOCK_ON &&
+              keystate::CapsLock == CAPSLOCK_ON && keystate::Enhanced == ENHANCED_KEY);
+
 constexpr std::uint32_t PollIntervalMs = 10;
 
 constexpr char PauseText[] = "Press any key to continue...";

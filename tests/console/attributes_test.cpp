@@ -65,8 +65,8 @@ TEST_F(Attributes, GovernLaterOutputOnly) {
 TEST(AttributesStart, EachOperationReadiesTheSession) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     void (*const operations[])() = {
-        [] { ConGetWindowSize(); },
-        [] { ConGetTextAttr(); },
+        [] { static_cast<void>(ConGetWindowSize()); },
+        [] { static_cast<void>(ConGetTextAttr()); },
         [] { ConSetTextAttr(0x07); },
     };
     for (std::size_t i = 0; i < std::size(operations); ++i) {

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     if (FileWriteBlock(second, "DATA", 4) != 4) return 6;
     ConWriteText("MORE-TEXT");
     ConNewLine();
-    KeyPoll();
+    static_cast<void>(KeyPoll());
     if (!FileClose(second)) return 7;
     return 0;
 }

@@ -19,6 +19,12 @@ int main() {
         std::puts("consumer: opening a missing file did not fail");
         return 1;
     }
+    const conlib::KeyCode ctrlLeft = conlib::KeyTranslate(
+        0, 0x4B, conlib::vk::Left, conlib::keystate::LeftCtrl | conlib::keystate::Enhanced);
+    if (ctrlLeft.ch != 0 || ctrlLeft.scan != 0x73) {
+        std::puts("consumer: Ctrl+Left by its key names was not translated");
+        return 1;
+    }
     std::puts("consumer: ok");
     return 0;
 }

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         sigemptyset(&action.sa_mask);
         sigaction(SIGUSR1, &action, nullptr);
     }
-    conlib::KeyPoll();
+    static_cast<void>(conlib::KeyPoll());
     if (std::strcmp(what, "divide") == 0) {
         volatile int zero = 0;
         return Divide(1, zero);
