@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# End-to-end test of the message boxes on a real terminal (a detached tmux pane of 80x24):
+# End-to-end test of the message boxes on a real terminal (a detached tmux pane of 80x24, and
+# one of 80x12 whose window the text has moved down):
 # the question is drawn over the text with a blank title, answered with Y, with Tab and Enter,
 # or ended by Ctrl+C; the text under it comes back exactly, in its colours; the notice follows
 # and Escape dismisses it; the terminal's settings are the same after the program as before.
@@ -60,6 +61,22 @@ coloured=$(capture_colours | head -n 20 | sed -E 's/row [0-9]+ /row # /')
     fail "the rows lost their colours: $coloured"
 
 ask_and_answer "Tab and Enter" 7 Tab Enter
+
+# In a pane of 12 rows the text has taken the window down the buffer: the question stands in
+# the middle of what the terminal shows, whole, and the text comes back around it.
+probe_rows=12 start
+wait_for "the question in a short pane" 'Go on\?'
+screen=$(capture)
+grep -q '^row 10 of the text' <<<"$screen" || fail "the window did not follow the text: $screen"
+grep -qE '╔═+   ═+╗' <<<"$screen" && grep -qE '\[ Yes \] +No ' <<<"$screen" ||
+    fail "the question is not whole in the window: $screen"
+tmux_ send-keys -t probe n
+wait_for "the notice in a short pane" 'All done\.'
+tmux_ send-keys -t probe Escape
+wait_for "the end line in a short pane" '^end$'
+[[ $(wait_for_end) == 7 ]] || fail "the answer in a short pane was not No"
+grep -q '^row 19 of the text under the boxes \.\+$' <<<"$(capture)" ||
+    fail "the text under the box in a short pane changed: $(capture)"
 
 # Ctrl+C while the question waits ends the program as it does elsewhere, and the terminal is
 # as it was.

@@ -1,7 +1,7 @@
 # Shared by the end-to-end tests: a tmux server of the test's own (its own socket, no user
 # configuration, UTF-8), a scratch folder, and their removal whatever happens. Source it with
 # the socket's name prefix in $socket_prefix; it sets $work and $socket. Also: a probe program
-# run in a pane of 80x24 whose terminal settings and exit status are recorded (start_probe,
+# run in a pane (80x24 unless the test says otherwise) whose terminal settings and exit status are recorded (start_probe,
 # capture, wait_for, wait_for_end).
 # shellcheck shell=bash
 
@@ -28,7 +28,8 @@ export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 deadline_seconds=20
 
-# Runs PROGRAM [ARGUMENT...] in a new pane "probe". The pane records the terminal's settings
+# Runs PROGRAM [ARGUMENT...] in a new pane "probe", of $probe_columns x $probe_rows when they
+# are set. The pane records the terminal's settings
 # before and after it and its exit status in $work, then stays open. Ctrl+C reaches the pane's
 # shell too: its trap (reset to the default in the program) keeps it from ending with it.
 # shellcheck disable=SC2016 # expanded by the pane's bash
@@ -36,7 +37,8 @@ probe_wrapper='trap : INT; work=$1; shift; stty -g >"$work/before"; "$@"; status
 start_probe() {
     rm -f "$work/before" "$work/after" "$work/status"
     tmux_ kill-session -t probe 2>/dev/null || true
-    tmux_ new-session -d -s probe -x 80 -y 24 -- bash -c "$probe_wrapper" wrapper "$work" "$@"
+    tmux_ new-session -d -s probe -x "${probe_columns:-80}" -y "${probe_rows:-24}" -- \
+        bash -c "$probe_wrapper" wrapper "$work" "$@"
 }
 
 capture() { tmux_ capture-pane -p -t probe 2>/dev/null || true; }

@@ -126,8 +126,9 @@ struct TextLine {
     int length;
 };
 
-// Where everything of a box stands. The box may reach past the window when the window is too
-// small for it; only the part inside (clipColumns x clipRows) is drawn.
+// Where everything of a box stands, counted from the window's top left cell (originX, originY
+// in the buffer). The box may reach past the window when the window is too small for it; only
+// the part inside (clipColumns x clipRows) is drawn.
 struct Layout {
     const ButtonSet* buttons;
     bool icon;
@@ -137,6 +138,8 @@ struct Layout {
     int top;
     int columns;
     int rows;
+    int originX;
+    int originY;
     int clipColumns;
     int clipRows;
     int lineCount;
@@ -195,8 +198,10 @@ void Arrange(Layout& box, const ScreenBuffer& screen, int windowColumns, int win
     box.buttons = &set;
     box.icon = icon;
     box.caption = caption;
-    box.clipColumns = std::max(0, std::min(windowColumns, screen.Columns()));
-    box.clipRows = std::max(0, std::min(windowRows, screen.Rows()));
+    box.originX = screen.WindowLeft();
+    box.originY = screen.WindowTop();
+    box.clipColumns = std::max(0, std::min(windowColumns, screen.Columns() - box.originX));
+    box.clipRows = std::max(0, std::min(windowRows, screen.Rows() - box.originY));
 
     const int widest = std::clamp(box.clipColumns, 1, MaxBoxColumns);
     const int iconColumns = icon ? IconColumns : 0;
@@ -229,8 +234,10 @@ void Arrange(Layout& box, const ScreenBuffer& screen, int windowColumns, int win
     }
 }
 
+// The cells of the buffer the box covers.
 MessageBoxArea AreaOf(const Layout& box) {
-    return {box.left, box.top, std::clamp(box.clipColumns - box.left, 0, box.columns),
+    return {box.originX + box.left, box.originY + box.top,
+            std::clamp(box.clipColumns - box.left, 0, box.columns),
             std::clamp(box.clipRows - box.top, 0, box.rows)};
 }
 
@@ -242,12 +249,13 @@ int ButtonRow(const Layout& box) {
 // within the borders too.
 void Put(ScreenBuffer& screen, const Layout& box, int x, int y, char ch, std::uint16_t attribute,
          bool inside = true) {
-    if (x < 0 || y < 0 || x >= box.clipColumns || y >= box.clipRows || !screen.Contains(x, y)) {
-        return;
-    }
+    if (x < 0 || y < 0 || x >= box.clipColumns || y >= box.clipRows) return;
     if (inside && (x <= box.left || x >= box.left + box.columns - 1)) return;
-    screen.WriteCharacters(ch == '\t' ? " " : &ch, 1, x, y);
-    screen.WriteAttributes(&attribute, 1, x, y);
+    const int column = box.originX + x;
+    const int row = box.originY + y;
+    if (!screen.Contains(column, row)) return;
+    screen.WriteCharacters(ch == '\t' ? " " : &ch, 1, column, row);
+    screen.WriteAttributes(&attribute, 1, column, row);
 }
 
 void DrawButtons(ScreenBuffer& screen, const Layout& box, int focus) {
@@ -312,7 +320,7 @@ void PlaceCursor(ScreenBuffer& screen, const Layout& box, int focus) {
     const int x = box.buttonLeft[focus] + 2;
     const int y = ButtonRow(box);
     if (x < box.left + box.columns - 1 && x < box.clipColumns && y < box.clipRows) {
-        screen.SetCursor(x, y);
+        screen.SetCursor(box.originX + x, box.originY + y);
     }
 }
 

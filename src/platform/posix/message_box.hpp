@@ -21,10 +21,11 @@ inline constexpr std::uint16_t MessageBoxFocusAttribute = 0x1F;  // the focused 
 inline constexpr std::uint16_t MessageBoxIconAttribute = 0x1E;   // the question mark
 
 // Draws the box that MessageBoxA shows for `text`, `caption` and `type` (MB_OK, MB_OKCANCEL,
-// MB_YESNOCANCEL or MB_YESNO, each with or without MB_ICONQUESTION), centred in the window of
-// `windowColumns` x `windowRows` cells at the top left of `screen`, with button `focus` (counted
-// from 0, left to right) marked. Nothing is drawn outside the window or the buffer. Returns the
-// cells it covers; none for a type it does not show.
+// MB_YESNOCANCEL or MB_YESNO, each with or without MB_ICONQUESTION), centred in a window of
+// `windowColumns` x `windowRows` cells whose top left cell is that of the window of `screen`
+// (where the terminal shows it), with button `focus` (counted from 0, left to right) marked.
+// Nothing is drawn outside the window or the buffer. Returns the cells of the buffer it covers;
+// none for a type it does not show.
 MessageBoxArea DrawMessageBox(ScreenBuffer& screen, int windowColumns, int windowRows,
                               const char* text, const char* caption, win::UINT type, int focus);
 

@@ -204,6 +204,55 @@ TEST(MessageBoxLayout, NothingIsDrawnOutsideTheWindowOrTheBuffer) {
     }
 }
 
+// A window that has followed the cursor down the buffer, or sideways along a buffer wider than
+// it, has the box in its middle, not at the buffer's top left.
+TEST(MessageBoxLayout, CentredInTheWindowWhereItStands) {
+    struct Case {
+        const char* name;
+        int bufferColumns;
+        int bufferRows;
+        int cursorX;
+        int cursorY;
+        int windowLeft;  // where the cursor takes the 40 x 12 window
+        int windowTop;
+    };
+    const Case cases[] = {
+        {"window at the top", 40, 50, 0, 0, 0, 0},
+        {"window down the buffer", 40, 50, 0, 30, 0, 19},
+        {"window at the buffer's bottom", 40, 50, 0, 49, 0, 38},
+        {"window to the right of a wide buffer", 60, 50, 55, 30, 16, 19},
+    };
+    const std::vector<std::string> box = {
+        "+==== Question =====+",  //
+        "|                   |",  //
+        "|   ?  Shall we?    |",  //
+        "|                   |",  //
+        "|  [ Yes ]    No    |",  //
+        "+===================+",
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScreenBuffer screen = Dotted(c.bufferColumns, c.bufferRows);
+        screen.SetWindowFollowsCursor(true);
+        screen.SetWindowSize(40, 12);
+        ASSERT_TRUE(screen.SetCursor(c.cursorX, c.cursorY));
+        ASSERT_EQ(screen.WindowLeft(), c.windowLeft);
+        ASSERT_EQ(screen.WindowTop(), c.windowTop);
+
+        const MessageBoxArea area =
+            DrawMessageBox(screen, 40, 12, "Shall we?", "Question", MB_YESNO | MB_ICONQUESTION, 0);
+        EXPECT_EQ(area, (MessageBoxArea{c.windowLeft + 9, c.windowTop + 3, 21, 6}));
+        for (int y = 0; y < c.bufferRows; ++y) {
+            SCOPED_TRACE(y);
+            const int boxRow = y - area.top;
+            EXPECT_EQ(RowText(screen, y),
+                      boxRow >= 0 && boxRow < 6
+                          ? Dots(area.left, box[static_cast<std::size_t>(boxRow)], c.bufferColumns)
+                          : Dots(0, "", c.bufferColumns));
+        }
+    }
+}
+
 TEST(MessageBoxLayout, UnknownStylesDrawNothing) {
     ScreenBuffer screen = Dotted(20, 5);
     EXPECT_EQ(DrawMessageBox(screen, 20, 5, "text", "caption", 0x2, 0),
