@@ -326,8 +326,7 @@ void PlaceCursor(ScreenBuffer& screen, const Layout& box, int focus) {
 
 void SaveUnder(const ScreenBuffer& screen, const MessageBoxArea& area) {
     for (int r = 0; r < area.rows; ++r) {
-        const Cell* row = screen.Row(area.top + r);
-        std::copy_n(row + area.left, area.columns, Saved[r]);
+        screen.CopyRow(area.top + r, area.left, area.columns, Saved[r]);
     }
 }
 

@@ -225,10 +225,10 @@ void Renderer::Render(ScreenBuffer& screen, int windowTop, FrameBytes& out) {
     const int endRow = std::min(changes.endRow - windowTop, rows_);
     if (endRow - firstRow >= 3 && EraseAll(screen, windowTop, out)) {
         for (int y = 0; y < rows_; ++y)
-            RenderRow(screen.Row(windowTop + y) + screen.WindowLeft(), y, out);
+            RenderRow(screen.RowFrom(screen.WindowLeft(), windowTop + y), y, out);
     } else {
         for (int y = firstRow; y < endRow; ++y)
-            RenderRow(screen.Row(windowTop + y) + screen.WindowLeft(), y, out);
+            RenderRow(screen.RowFrom(screen.WindowLeft(), windowTop + y), y, out);
     }
     if (changes.bells > 0) out.Append('\a');
     const int cursorRow = screen.CursorY() - windowTop;
@@ -292,7 +292,7 @@ bool Renderer::EraseAll(const ScreenBuffer& screen, int windowTop, FrameBytes& o
     int rowsToBlank = 0;
     long cellsToRedraw = 0;
     for (int y = 0; y < rows_; ++y) {
-        const Cell* model = screen.Row(windowTop + y) + screen.WindowLeft();
+        const CellRow model = screen.RowFrom(screen.WindowLeft(), windowTop + y);
         const Cell* front = FrontRow(y);
         if (Erasable(model[0]) && blank == NoAttribute) blank = model[0].attr;
         bool allBlank = blank != NoAttribute;
@@ -317,7 +317,7 @@ bool Renderer::EraseAll(const ScreenBuffer& screen, int windowTop, FrameBytes& o
     return true;
 }
 
-void Renderer::RenderRow(const Cell* model, int y, FrameBytes& out) {
+void Renderer::RenderRow(CellRow model, int y, FrameBytes& out) {
     Cell* front = FrontRow(y);
     int lastChange = -1;
     for (int x = columns_ - 1; x >= 0 && lastChange < 0; --x) {
@@ -366,7 +366,8 @@ void Renderer::RenderRow(const Cell* model, int y, FrameBytes& out) {
                 MoveTo(x, y, out);
                 SetAttribute(attribute, out);
                 out.Append("\x1b[K");
-                std::copy(model + x, model + columns_, front + x);
+                for (int i = x; i < columns_; ++i)
+                    front[i] = model[i];
                 return;
             }
         }
@@ -387,7 +388,8 @@ void Renderer::RenderRow(const Cell* model, int y, FrameBytes& out) {
                 Short erase;
                 erase.AddCsi(static_cast<unsigned>(count), 'X');
                 out.Append(erase.View());
-                std::copy(model + x, model + x + count, front + x);
+                for (int i = x; i < x + count; ++i)
+                    front[i] = model[i];
                 x += count;
                 continue;
             }

@@ -81,7 +81,7 @@ class Renderer {
     void StartAfresh(FrameBytes& out);
     void ScrollUp(int lines, FrameBytes& out);
     bool EraseAll(const ScreenBuffer& screen, int windowTop, FrameBytes& out);
-    void RenderRow(const Cell* model, int y, FrameBytes& out);
+    void RenderRow(CellRow model, int y, FrameBytes& out);
     void PutCell(const Cell& cell, FrameBytes& out);
     std::size_t BestMove(int x, int y, char* move) const;
     void MoveTo(int x, int y, FrameBytes& out);

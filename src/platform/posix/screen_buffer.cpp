@@ -1,12 +1,13 @@
 #include "screen_buffer.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 namespace conlib::posix {
 
 ScreenBuffer::ScreenBuffer(int columns, int rows)
-    : cells_(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows),
-             Cell{Blank, DefaultAttribute}),
+    : chars_(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), Blank),
+      attrs_(chars_.size(), DefaultAttribute),
       columns_(columns),
       rows_(rows),
       windowColumns_(columns),
@@ -15,14 +16,19 @@ ScreenBuffer::ScreenBuffer(int columns, int rows)
 }
 
 void ScreenBuffer::Resize(int columns, int rows) {
-    std::vector<Cell> cells(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows),
-                            Cell{Blank, attribute_});
+    const std::size_t size = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    std::vector<std::uint8_t> chars(size, Blank);
+    std::vector<std::uint16_t> attrs(size, attribute_);
     const int keepRows = std::min(rows, rows_);
-    const int keepColumns = std::min(columns, columns_);
+    const auto keepColumns = static_cast<std::size_t>(std::min(columns, columns_));
     for (int y = 0; y < keepRows; ++y) {
-        std::copy_n(Row(y), keepColumns, cells.begin() + static_cast<std::ptrdiff_t>(y) * columns);
+        const std::size_t from = RowOffset(y);
+        const std::size_t to = static_cast<std::size_t>(y) * static_cast<std::size_t>(columns);
+        std::copy_n(&chars_[from], keepColumns, &chars[to]);
+        std::copy_n(&attrs_[from], keepColumns, &attrs[to]);
     }
-    cells_ = std::move(cells);
+    chars_ = std::move(chars);
+    attrs_ = std::move(attrs);
     columns_ = columns;
     rows_ = rows;
     top_ = 0;
@@ -135,62 +141,61 @@ bool ScreenBuffer::SetCursor(int x, int y) {
     return true;
 }
 
-// Cell runs: from (x, y) along the rows to the end of the buffer, at most `count` cells, one
-// straight run per row. `step` gets the run's cells and its offset in the caller's array.
-template <class Cells, class Step>
-std::size_t ScreenBuffer::ForEachRun(std::size_t count, int x, int y, Cells row, Step step) const {
+template <class Step>
+std::size_t ScreenBuffer::ForEachRun(std::size_t count, int x, int y, Step step) const {
     if (!Contains(x, y)) return 0;
     std::size_t done = 0;
     for (; y < rows_ && done < count; ++y, x = 0) {
         const std::size_t run = std::min(static_cast<std::size_t>(columns_ - x), count - done);
-        step(row(y) + x, run, done);
+        step(RowOffset(y) + static_cast<std::size_t>(x), run, done);
         done += run;
     }
     return done;
 }
 
 std::size_t ScreenBuffer::WriteCharacters(const char* chars, std::size_t count, int x, int y) {
-    const int first = y;
-    const std::size_t done = ForEachRun(
-        count, x, y, [this](int row) { return MutableRow(row); },
-        [chars](Cell* cells, std::size_t run, std::size_t from) {
-            for (std::size_t i = 0; i < run; ++i)
-                cells[i].ch = static_cast<std::uint8_t>(chars[from + i]);
+    const std::size_t done =
+        ForEachRun(count, x, y, [this, chars](std::size_t cell, std::size_t run, std::size_t from) {
+            std::memcpy(&chars_[cell], chars + from, run);
         });
-    if (done > 0) MarkWritten(first, x, done);
+    if (done > 0) MarkWritten(y, x, done);
     return done;
 }
 
 std::size_t ScreenBuffer::WriteAttributes(const std::uint16_t* attrs, std::size_t count, int x,
                                           int y) {
-    const int first = y;
-    const std::size_t done = ForEachRun(
-        count, x, y, [this](int row) { return MutableRow(row); },
-        [attrs](Cell* cells, std::size_t run, std::size_t from) {
-            for (std::size_t i = 0; i < run; ++i)
-                cells[i].attr = attrs[from + i];
+    const std::size_t done =
+        ForEachRun(count, x, y, [this, attrs](std::size_t cell, std::size_t run, std::size_t from) {
+            std::copy_n(attrs + from, run, &attrs_[cell]);
         });
-    if (done > 0) MarkWritten(first, x, done);
+    if (done > 0) MarkWritten(y, x, done);
     return done;
 }
 
 std::size_t ScreenBuffer::ReadCharacters(char* chars, std::size_t count, int x, int y) const {
-    return ForEachRun(
-        count, x, y, [this](int row) { return Row(row); },
-        [chars](const Cell* cells, std::size_t run, std::size_t from) {
-            for (std::size_t i = 0; i < run; ++i)
-                chars[from + i] = static_cast<char>(cells[i].ch);
-        });
+    return ForEachRun(count, x, y,
+                      [this, chars](std::size_t cell, std::size_t run, std::size_t from) {
+                          std::memcpy(chars + from, &chars_[cell], run);
+                      });
 }
 
 std::size_t ScreenBuffer::ReadAttributes(std::uint16_t* attrs, std::size_t count, int x,
                                          int y) const {
-    return ForEachRun(
-        count, x, y, [this](int row) { return Row(row); },
-        [attrs](const Cell* cells, std::size_t run, std::size_t from) {
-            for (std::size_t i = 0; i < run; ++i)
-                attrs[from + i] = cells[i].attr;
-        });
+    return ForEachRun(count, x, y,
+                      [this, attrs](std::size_t cell, std::size_t run, std::size_t from) {
+                          std::copy_n(&attrs_[cell], run, attrs + from);
+                      });
+}
+
+int ScreenBuffer::CopyRow(int y, int x, int count, Cell* cells) const {
+    if (!Contains(x, y)) return 0;
+    const int copied = std::min(count, columns_ - x);
+    const std::size_t first = RowOffset(y) + static_cast<std::size_t>(x);
+    for (int i = 0; i < copied; ++i) {
+        const std::size_t cell = first + static_cast<std::size_t>(i);
+        cells[i] = Cell{chars_[cell], attrs_[cell]};
+    }
+    return copied;
 }
 
 void ScreenBuffer::MarkWritten(int y, int x, std::size_t cells) {
@@ -206,7 +211,9 @@ ScreenChanges ScreenBuffer::TakeChanges() {
 }
 
 bool ScreenBuffer::PutGlyph(std::uint8_t ch) {
-    MutableRow(cursorY_)[cursorX_] = Cell{ch, attribute_};
+    const std::size_t cell = RowOffset(cursorY_) + static_cast<std::size_t>(cursorX_);
+    chars_[cell] = ch;
+    attrs_[cell] = attribute_;
     MarkRows(cursorY_, cursorY_ + 1);
     if (cursorX_ + 1 == columns_) return true;
     ++cursorX_;
@@ -224,7 +231,9 @@ void ScreenBuffer::LineFeed() {
 void ScreenBuffer::ScrollUp() {
     // The top row leaves; its storage becomes the new bottom row.
     top_ = (top_ + 1) % rows_;
-    std::fill_n(MutableRow(rows_ - 1), columns_, Cell{Blank, attribute_});
+    const std::size_t bottom = RowOffset(rows_ - 1);
+    std::fill_n(&chars_[bottom], columns_, Blank);
+    std::fill_n(&attrs_[bottom], columns_, attribute_);
     changes_.scrolled = std::min(changes_.scrolled + 1, rows_);
     // Rows changed before the scroll have moved up with it.
     if (changes_.firstRow < changes_.endRow) {

@@ -2,6 +2,10 @@
 // attribute, with the Windows console's default output processing, and the window: the part
 // of the buffer a terminal shows.
 //
+// The characters and the attributes are kept in two arrays of their own, row after row, so that
+// writing a run of either (as a clear does, for every row of a buffer thousands of rows tall)
+// is a plain copy of memory.
+//
 // The window never leaves the buffer. When it follows the cursor (on a terminal), it moves as
 // the Windows console's does: after a cursor move, a write or a change of size that leaves the
 // cursor outside it, it moves the least distance that shows the cursor; it never moves
@@ -18,6 +22,14 @@ struct Cell {
     std::uint8_t ch;
     std::uint16_t attr;
     friend bool operator==(const Cell&, const Cell&) = default;
+};
+
+// A row of cells as the buffer stores them, from some column on: `[x]` is the cell x columns
+// further right.
+struct CellRow {
+    const std::uint8_t* chars;
+    const std::uint16_t* attrs;
+    Cell operator[](int x) const { return Cell{chars[x], attrs[x]}; }
 };
 
 // What changed since the renderer last looked.
@@ -85,7 +97,19 @@ class ScreenBuffer {
     std::size_t ReadCharacters(char* chars, std::size_t count, int x, int y) const;
     std::size_t ReadAttributes(std::uint16_t* attrs, std::size_t count, int x, int y) const;
 
-    const Cell* Row(int y) const { return &cells_[RowOffset(y)]; }
+    // One cell; (x, y) must lie inside the buffer.
+    Cell At(int x, int y) const {
+        const std::size_t cell = RowOffset(y) + static_cast<std::size_t>(x);
+        return Cell{chars_[cell], attrs_[cell]};
+    }
+    // Row y from column x on; (x, y) must lie inside the buffer.
+    CellRow RowFrom(int x, int y) const {
+        const std::size_t cell = RowOffset(y) + static_cast<std::size_t>(x);
+        return CellRow{&chars_[cell], &attrs_[cell]};
+    }
+    // The `count` cells of row y from column x on, as far as the row goes; the rest of `cells`
+    // is left as it is. Returns the number copied.
+    int CopyRow(int y, int x, int count, Cell* cells) const;
 
     // The changes since the last call, which starts a new record.
     ScreenChanges TakeChanges();
@@ -96,15 +120,16 @@ class ScreenBuffer {
     std::size_t RowOffset(int y) const {
         return static_cast<std::size_t>((top_ + y) % rows_) * static_cast<std::size_t>(columns_);
     }
-    Cell* MutableRow(int y) { return &cells_[RowOffset(y)]; }
     // Puts a glyph at the cursor and moves right; true (and no move) in the last column.
     bool PutGlyph(std::uint8_t ch);
     void Wrap(bool& wrapPending);
     void LineFeed();
     void ScrollUp();
     void MarkRows(int first, int end);
-    template <class Cells, class Step>
-    std::size_t ForEachRun(std::size_t count, int x, int y, Cells row, Step step) const;
+    // Calls step(offset in storage, run, offset in the caller's array) for each straight run
+    // of at most `count` cells from (x, y) along the rows to the end of the buffer.
+    template <class Step>
+    std::size_t ForEachRun(std::size_t count, int x, int y, Step step) const;
     // Marks the rows that `cells` cells written from (x, y) on cover.
     void MarkWritten(int y, int x, std::size_t cells);
     // Moves the window to (left, top), recording what the move shows.
@@ -116,7 +141,8 @@ class ScreenBuffer {
         return static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
     }
 
-    std::vector<Cell> cells_;
+    std::vector<std::uint8_t> chars_;
+    std::vector<std::uint16_t> attrs_;
     int columns_;
     int rows_;
     int top_ = 0;  // the storage row that holds screen row 0: scrolling moves it, not the cells

@@ -28,7 +28,7 @@ ScreenBuffer Dotted(int columns, int rows) {
 std::string RowText(const ScreenBuffer& screen, int y) {
     std::string text;
     for (int x = 0; x < screen.Columns(); ++x) {
-        const auto ch = screen.Row(y)[x].ch;
+        const auto ch = screen.At(x, y).ch;
         switch (ch) {
             case 0xC9:
             case 0xBB:
@@ -52,7 +52,7 @@ std::string RowText(const ScreenBuffer& screen, int y) {
 std::vector<std::uint16_t> RowAttributes(const ScreenBuffer& screen, int y, int x, int count) {
     std::vector<std::uint16_t> attributes;
     for (int i = 0; i < count; ++i)
-        attributes.push_back(screen.Row(y)[x + i].attr);
+        attributes.push_back(screen.At(x + i, y).attr);
     return attributes;
 }
 
@@ -198,7 +198,7 @@ TEST(MessageBoxLayout, NothingIsDrawnOutsideTheWindowOrTheBuffer) {
                 const bool inside = x >= area.left && x < area.left + area.columns &&
                                     y >= area.top && y < area.top + area.rows;
                 if (inside) continue;
-                ASSERT_EQ(screen.Row(y)[x], (Cell{'.', Fill})) << x << "," << y;
+                ASSERT_EQ(screen.At(x, y), (Cell{'.', Fill})) << x << "," << y;
             }
         }
     }

@@ -217,7 +217,7 @@ Terminal::Colours Expected(std::uint16_t attribute) {
 ::testing::AssertionResult ShowsBuffer(const Terminal& terminal, const ScreenBuffer& screen) {
     for (int y = 0; y < screen.WindowRows(); ++y) {
         for (int x = 0; x < screen.WindowColumns(); ++x) {
-            const Cell cell = screen.Row(screen.WindowTop() + y)[screen.WindowLeft() + x];
+            const Cell cell = screen.At(screen.WindowLeft() + x, screen.WindowTop() + y);
             const Terminal::Shown& shown = terminal.At(x, y);
             const std::string glyph(platform::Cp437Glyph(cell.ch));
             const Terminal::Colours want = Expected(cell.attr);

@@ -11,7 +11,7 @@ namespace {
 std::string RowText(const ScreenBuffer& screen, int y) {
     std::string text;
     for (int x = 0; x < screen.Columns(); ++x)
-        text += static_cast<char>(screen.Row(y)[x].ch);
+        text += static_cast<char>(screen.At(x, y).ch);
     return text;
 }
 
@@ -72,8 +72,8 @@ TEST(ScreenBuffer, LineFeedOnLastRowScrollsInCurrentAttribute) {
     EXPECT_EQ(RowText(screen, 0), "b   ");
     EXPECT_EQ(RowText(screen, 1), "c   ");
     EXPECT_EQ(RowText(screen, 2), "d   ");
-    EXPECT_EQ(screen.Row(2)[3].attr, 0x1E);  // the new line's blanks
-    EXPECT_EQ(screen.Row(1)[3].attr, ScreenBuffer::DefaultAttribute);
+    EXPECT_EQ(screen.At(3, 2).attr, 0x1E);  // the new line's blanks
+    EXPECT_EQ(screen.At(3, 1).attr, ScreenBuffer::DefaultAttribute);
     EXPECT_EQ(screen.CursorY(), 2);
 
     const ScreenChanges changes = screen.TakeChanges();
