@@ -1,20 +1,36 @@
 #!/usr/bin/env bash
-# End-to-end test of conlib-demo on a real terminal: tmux gives it an 80x40 pane, and the test
-# reads the pane back with capture-pane.
+# End-to-end test of conlib-demo on a real terminal: tmux gives it a pane (80x40 unless
+# --size says otherwise, once for each --size given), and the test reads the pane back with
+# capture-pane.
 #
-#   demo-tmux.sh [RUNNER...] PATH-TO-CONLIB-DEMO
+#   demo-tmux.sh [--size COLUMNSxROWS]... [RUNNER...] PATH-TO-CONLIB-DEMO
+#
+# The cross needs 31 rows. In a shorter pane the window follows the cursor down the buffer and
+# back, as on Windows: it ends over buffer rows 1 and on (row 15, where the prompt stands, is
+# still in it), or, in a pane of fewer than 15 rows, with the prompt's row at its bottom.
 #
 # RUNNER is a command that runs the program, such as `wine` for the Windows build; the screens,
 # the keys and the output file are the same whatever runs it.
 #
-# The demo runs in an empty folder on InputFile.txt = "abc". The test checks the first screen
+# At each size the demo runs in an empty folder on InputFile.txt = "abc". The test checks the
+# first screen
 # (the two title lines, the inverted bytes shown as code page 437 glyphs, the pause prompt),
 # types one key, checks the cross, types one more key, then checks the exit code and the bytes
 # of OutputFile.txt. Each key is typed once: a key the demo misses fails the test. It needs no terminal of its own: the tmux server runs detached. A missing
 # tool is a failure, never a skip.
 set -euo pipefail
 
-[[ $# -ge 1 ]] || { echo "usage: $0 [RUNNER...] PATH-TO-CONLIB-DEMO" >&2; exit 2; }
+sizes=()
+while [[ ${1-} == --size ]]; do
+    [[ ${2-} =~ ^[0-9]+x[0-9]+$ ]] || { echo "$0: --size takes COLUMNSxROWS" >&2; exit 2; }
+    sizes+=("$2")
+    shift 2
+done
+((${#sizes[@]})) || sizes=(80x40)
+[[ $# -ge 1 ]] || {
+    echo "usage: $0 [--size COLUMNSxROWS]... [RUNNER...] PATH-TO-CONLIB-DEMO" >&2
+    exit 2
+}
 socket_prefix=conlib-e2e
 # shellcheck source=tests/e2e/tmux-lib.sh
 source "$(dirname -- "${BASH_SOURCE[0]}")/tmux-lib.sh"
@@ -24,12 +40,9 @@ demo=$(realpath -- "${!#}")
 ((${#runner[@]})) || [[ -x $demo ]] || fail "not an executable: $demo"
 ((${#runner[@]} == 0)) || command -v "${runner[0]}" >/dev/null || fail "${runner[0]} is not installed"
 
-columns=80
-rows=40
 # For each step; generous for sanitizer builds on a busy machine, and for Wine's start.
 deadline_seconds=${CONLIB_E2E_DEADLINE:-30}
 
-printf 'abc' >"$work/InputFile.txt"
 # Wine, where it runs the demo, quiet: its messages would land on the screen.
 export WINEDEBUG=${WINEDEBUG:--all}
 
@@ -38,8 +51,6 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # shellcheck disable=SC2016 # expanded by the pane's bash, not here
 wrapper='status=$1; shift; "$@"; echo "$?" >"$status.part" && mv "$status.part" "$status"
 exec sleep 600'
-tmux_ new-session -d -s demo -x "$columns" -y "$rows" -c "$work" -- \
-    bash -c "$wrapper" wrapper "$work/exit-status" "${runner[@]}" "$demo"
 
 capture() { tmux_ capture-pane -p -t demo 2>/dev/null || true; }
 
@@ -104,35 +115,60 @@ first_screen=(
 # The second screen, after a key: a cross of a vertical bar '|' in column 15 and a horizontal
 # bar '-' in row 15, each from position 1 to 30, the horizontal one on top where they meet;
 # the pause prompt follows the last '-' drawn (row 15, column 1), over the rest of that bar.
-# shellcheck disable=SC2034 # read through a name reference
-second_screen=("")
-for ((row = 1; row <= 30; row++)); do
-    second_screen[row]="$(printf '%15s|' '')"
-done
-# shellcheck disable=SC2034 # read through a name reference
-second_screen[15]=" -${prompt}-"
+# Screen row k shows buffer row top + k.
+set_second_screen() {
+    local top=$1 row
+    second_screen=()
+    for ((row = top; row < top + rows; row++)); do
+        if ((row == 15)); then
+            second_screen+=(" -${prompt}-")
+        elif ((row >= 1 && row <= 30)); then
+            second_screen+=("$(printf '%15s|' '')")
+        else
+            second_screen+=("")
+        fi
+    done
+}
 
-wait_for_screen "the titles, the inverted input and the prompt" first_screen
-type_key x
-wait_for_screen "the cross and the prompt" second_screen
-type_key Enter
+run_at_size() {
+    columns=${1%x*}
+    rows=${1#*x}
+    rm -rf -- "${work:?}"/*
+    printf 'abc' >"$work/InputFile.txt"
+    tmux_ kill-session -t demo 2>/dev/null || true
+    tmux_ new-session -d -s demo -x "$columns" -y "$rows" -c "$work" -- \
+        bash -c "$wrapper" wrapper "$work/exit-status" "${runner[@]}" "$demo"
 
-# The demo ends after the second key: check its exit code and its output file.
-end=$((SECONDS + deadline_seconds))
-while [[ ! -e $work/exit-status ]]; do
-    if ((SECONDS >= end)); then
-        show_screen "$(capture)" second_screen
-        fail "the demo did not end within ${deadline_seconds} s of the last key"
+    local top=0
+    if ((rows < 31)); then
+        top=$((rows >= 15 ? 1 : 16 - rows))
     fi
-    sleep 0.05
+    set_second_screen "$top"
+    wait_for_screen "the titles, the inverted input and the prompt" first_screen
+    type_key x
+    wait_for_screen "the cross and the prompt" second_screen
+    type_key Enter
+
+    # The demo ends after the second key: check its exit code and its output file.
+    end=$((SECONDS + deadline_seconds))
+    while [[ ! -e $work/exit-status ]]; do
+        if ((SECONDS >= end)); then
+            show_screen "$(capture)" second_screen
+            fail "the demo did not end within ${deadline_seconds} s of the last key"
+        fi
+        sleep 0.05
+    done
+    status=$(<"$work/exit-status")
+    [[ $status == 0 ]] || fail "the demo exited with status $status, expected 0"
+
+    [[ -f $work/OutputFile.txt ]] || fail "OutputFile.txt was not written"
+    output=$(od -An -v -tx1 "$work/OutputFile.txt" | tr -s ' \n' ' ')
+    [[ $output == " 9e 9d 9c " ]] || fail "OutputFile.txt holds [$output], expected [ 9e 9d 9c ]"
+    [[ $(<"$work/InputFile.txt") == abc ]] || fail "InputFile.txt was changed"
+}
+
+for size in "${sizes[@]}"; do
+    run_at_size "$size"
 done
-status=$(<"$work/exit-status")
-[[ $status == 0 ]] || fail "the demo exited with status $status, expected 0"
-
-[[ -f $work/OutputFile.txt ]] || fail "OutputFile.txt was not written"
-output=$(od -An -v -tx1 "$work/OutputFile.txt" | tr -s ' \n' ' ')
-[[ $output == " 9e 9d 9c " ]] || fail "OutputFile.txt holds [$output], expected [ 9e 9d 9c ]"
-[[ $(<"$work/InputFile.txt") == abc ]] || fail "InputFile.txt was changed"
-
-echo "PASS: ${runner[*]}${runner[*]:+ }$(basename -- "$demo") in tmux ${columns}x${rows}: both screens," \
+echo "PASS: ${runner[*]}${runner[*]:+ }$(basename -- "$demo") in tmux ${sizes[*]}: both screens," \
     "OutputFile.txt, exit code"
