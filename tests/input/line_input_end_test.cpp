@@ -113,5 +113,13 @@ TEST(LineInputPipe, LinesFromStandardInput) {
     }
 }
 
+// A poll drops the keys typed ahead of it on a keyboard; a pipe's bytes are read only as a
+// poll asks for a key, so every one of them is a key.
+TEST(KeysPipe, EveryByteIsAKey) {
+    const test::ProcessResult result = RunOnPipe({CONLIB_LINE_READER_PATH, "keys"}, "hello 42");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "hello 42end\r\n");
+}
+
 }  // namespace
 }  // namespace conlib
