@@ -22,16 +22,20 @@ struct ScreenSize {
 // Fetches the standard input and output handles on the first call; later calls do nothing.
 // The handles are kept for the life of the process and never closed.
 //
-// On Windows the console is the system's. On POSIX systems the library is the console, and
-// its first use on a terminal (this call, or the first call of any console or keyboard
-// operation) takes the terminal over until the process ends: the terminal no longer echoes,
-// edits lines or turns keys into signals (the library echoes and edits typed lines itself,
-// and Ctrl+C raises SIGINT while the console processes input); what the terminal showed is
-// scrolled up into its history and the screen starts blank; a thread of the library's reads
-// the keys and draws the screen. Signal handlers put the terminal's settings back when a
-// signal ends or stops the process (a handler of the program's own still runs), as does the
-// normal end of the process and quick_exit. On a file, a pipe or the in-memory console
-// (CONLIB_CONSOLE=COLUMNSxROWS) nothing of the terminal is touched.
+// On Windows the console is the system's. On POSIX systems the library is the console, and the
+// first operation that reaches it (a write, a cursor, attribute, clear or size operation, a
+// keyboard or line read; not this call, which only fetches the handles) takes over the
+// terminal on standard input and output until the process ends:
+//  - the terminal no longer echoes, edits lines or turns keys into signals: the library echoes
+//    and edits typed lines itself, and Ctrl+C raises SIGINT while the console processes input;
+//  - what the terminal showed is scrolled up into its history and the screen starts blank;
+//  - a thread of the library's reads the keys as they arrive and draws the screen;
+//  - the terminal's settings are put back at the normal end of the process, at quick_exit, and
+//    by signal handlers when a signal ends or stops the process (a handler of the program's own
+//    still runs).
+// Only standard input that is a terminal has its keyboard taken over, only standard output
+// that is one its screen. Files, pipes and the in-memory console (CONLIB_CONSOLE=COLUMNSxROWS)
+// touch no terminal.
 CONLIB_API void EnsureConsole();
 
 // Number of bytes before the first zero byte of `text`.
