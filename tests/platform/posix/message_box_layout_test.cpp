@@ -66,24 +66,28 @@ std::string Dots(int left, const std::string& middle, int columns) {
            std::string(static_cast<std::size_t>(columns - left) - middle.size(), '.');
 }
 
+// The question "Shall we?" titled "Question", with the first button focused, as in a window of
+// 40 x 12 cells.
+const std::vector<std::string> QuestionBox = {
+    "+==== Question =====+",  //
+    "|                   |",  //
+    "|   ?  Shall we?    |",  //
+    "|                   |",  //
+    "|  [ Yes ]    No    |",  //
+    "+===================+",
+};
+
 TEST(MessageBoxLayout, QuestionCentredWithIconAndFocusedButton) {
     ScreenBuffer screen = Dotted(40, 12);
     const MessageBoxArea area =
         DrawMessageBox(screen, 40, 12, "Shall we?", "Question", MB_YESNO | MB_ICONQUESTION, 0);
     EXPECT_EQ(area, (MessageBoxArea{9, 3, 21, 6}));
-    const std::vector<std::string> box = {
-        "+==== Question =====+",  //
-        "|                   |",  //
-        "|   ?  Shall we?    |",  //
-        "|                   |",  //
-        "|  [ Yes ]    No    |",  //
-        "+===================+",
-    };
     for (int y = 0; y < 12; ++y) {
         SCOPED_TRACE(y);
         const bool inBox = y >= 3 && y < 9;
-        EXPECT_EQ(RowText(screen, y),
-                  inBox ? Dots(9, box[static_cast<std::size_t>(y - 3)], 40) : Dots(0, "", 40));
+        EXPECT_EQ(
+            RowText(screen, y),
+            inBox ? Dots(9, QuestionBox[static_cast<std::size_t>(y - 3)], 40) : Dots(0, "", 40));
     }
     // The box's colours; the icon and the focused button stand out.
     EXPECT_EQ(RowAttributes(screen, 3, 9, 21), Repeated(MessageBoxAttribute, 21));
@@ -222,14 +226,6 @@ TEST(MessageBoxLayout, CentredInTheWindowWhereItStands) {
         {"window at the buffer's bottom", 40, 50, 0, 49, 0, 38},
         {"window to the right of a wide buffer", 60, 50, 55, 30, 16, 19},
     };
-    const std::vector<std::string> box = {
-        "+==== Question =====+",  //
-        "|                   |",  //
-        "|   ?  Shall we?    |",  //
-        "|                   |",  //
-        "|  [ Yes ]    No    |",  //
-        "+===================+",
-    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScreenBuffer screen = Dotted(c.bufferColumns, c.bufferRows);
@@ -247,7 +243,8 @@ TEST(MessageBoxLayout, CentredInTheWindowWhereItStands) {
             const int boxRow = y - area.top;
             EXPECT_EQ(RowText(screen, y),
                       boxRow >= 0 && boxRow < 6
-                          ? Dots(area.left, box[static_cast<std::size_t>(boxRow)], c.bufferColumns)
+                          ? Dots(area.left, QuestionBox[static_cast<std::size_t>(boxRow)],
+                                 c.bufferColumns)
                           : Dots(0, "", c.bufferColumns));
         }
     }
