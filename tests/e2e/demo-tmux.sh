@@ -52,7 +52,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 wrapper='status=$1; shift; "$@"; echo "$?" >"$status.part" && mv "$status.part" "$status"
 exec sleep 600'
 
-capture() { tmux_ capture-pane -p -t demo 2>/dev/null || true; }
+capture() { tmux_ capture-pane -p -t "$session" 2>/dev/null || true; }
 
 # The screen must hold exactly the rows of the named array, every row below them blank.
 screen_matches() {
@@ -97,7 +97,7 @@ wait_for_screen() {
 # Types a key, once: a pause takes a key that arrives at any time after its prompt, so the
 # screen that follows must come without a second try.
 type_key() {
-    tmux_ send-keys -t demo "$1"
+    tmux_ send-keys -t "$session" "$1"
 }
 
 prompt="Press any key to continue..."
@@ -135,8 +135,10 @@ run_at_size() {
     rows=${1#*x}
     rm -rf -- "${work:?}"/*
     printf 'abc' >"$work/InputFile.txt"
-    tmux_ kill-session -t demo 2>/dev/null || true
-    tmux_ new-session -d -s demo -x "$columns" -y "$rows" -c "$work" -- \
+    # A session of its own for each size: ending the last session would end the server, and a
+    # new session could reach it while it goes.
+    session=demo-$columns-$rows
+    tmux_ new-session -d -s "$session" -x "$columns" -y "$rows" -c "$work" -- \
         bash -c "$wrapper" wrapper "$work/exit-status" "${runner[@]}" "$demo"
 
     local top=0

@@ -36,6 +36,9 @@ deadline_seconds=20
 probe_wrapper='trap : INT; work=$1; shift; stty -g >"$work/before"; "$@"; status=$?; stty -g >"$work/after"; echo "$status" >"$work/status.part"; mv "$work/status.part" "$work/status"; exec sleep 600'
 start_probe() {
     rm -f "$work/before" "$work/after" "$work/status"
+    # A session that stays keeps the server up: ending its last session would end it, and the
+    # new session could reach it while it goes.
+    tmux_ has-session -t keep 2>/dev/null || tmux_ new-session -d -s keep -- sleep 600
     tmux_ kill-session -t probe 2>/dev/null || true
     tmux_ new-session -d -s probe -x "${probe_columns:-80}" -y "${probe_rows:-24}" -- \
         bash -c "$probe_wrapper" wrapper "$work" "$@"
