@@ -33,6 +33,8 @@ struct ScreenSize {
 //  - the terminal's settings are put back at the normal end of the process, at quick_exit, and
 //    by signal handlers when a signal ends or stops the process (a handler of the program's own
 //    still runs).
+// Text the program writes to that terminal by other means (printf, std::cout) goes around the
+// console's screen buffer: what the console draws next does not take it into account.
 // Only standard input that is a terminal has its keyboard taken over, only standard output
 // that is one its screen. Files, pipes and the in-memory console (CONLIB_CONSOLE=COLUMNSxROWS)
 // touch no terminal.
