@@ -1,8 +1,8 @@
 # Shared by the end-to-end tests: a tmux server of the test's own (its own socket, no user
 # configuration, UTF-8), a scratch folder, and their removal whatever happens. Source it with
 # the socket's name prefix in $socket_prefix; it sets $work and $socket. Also: a probe program
-# run in a pane (80x24 unless the test says otherwise) whose terminal settings and exit status are recorded (start_probe,
-# capture, wait_for, wait_for_end).
+# run in a pane (80x24 unless the test says otherwise) whose terminal settings and exit status
+# are recorded (start_probe, capture, wait_for, wait_for_end).
 # shellcheck shell=bash
 
 fail() {
@@ -29,9 +29,9 @@ export LANG=C.UTF-8 LC_ALL=C.UTF-8
 deadline_seconds=20
 
 # Runs PROGRAM [ARGUMENT...] in a new pane "probe", of $probe_columns x $probe_rows when they
-# are set. The pane records the terminal's settings
-# before and after it and its exit status in $work, then stays open. Ctrl+C reaches the pane's
-# shell too: its trap (reset to the default in the program) keeps it from ending with it.
+# are set. The pane records the terminal's settings before and after it and its exit status in
+# $work, then stays open. Ctrl+C reaches the pane's shell too: its trap (reset to the default in
+# the program) keeps it from ending with it.
 # shellcheck disable=SC2016 # expanded by the pane's bash
 probe_wrapper='trap : INT; work=$1; shift; stty -g >"$work/before"; "$@"; status=$?; stty -g >"$work/after"; echo "$status" >"$work/status.part"; mv "$work/status.part" "$work/status"; exec sleep 600'
 start_probe() {

@@ -95,6 +95,12 @@ bool ErasedAlike(const Cell& cell, std::uint16_t attribute) {
     return Erasable(cell) && cell.attr == attribute;
 }
 
+// Records cells [from, end) of `model` as shown.
+void TakeCells(CellRow model, int from, int end, Cell* front) {
+    for (int i = from; i < end; ++i)
+        front[i] = model[i];
+}
+
 // The terminal's colour state for an attribute: SGR parameters.
 struct Colours {
     unsigned foreground;  // 30-37, 90-97, or 39: the terminal's own
@@ -366,8 +372,7 @@ void Renderer::RenderRow(CellRow model, int y, FrameBytes& out) {
                 MoveTo(x, y, out);
                 SetAttribute(attribute, out);
                 out.Append("\x1b[K");
-                for (int i = x; i < columns_; ++i)
-                    front[i] = model[i];
+                TakeCells(model, x, columns_, front);
                 return;
             }
         }
@@ -388,8 +393,7 @@ void Renderer::RenderRow(CellRow model, int y, FrameBytes& out) {
                 Short erase;
                 erase.AddCsi(static_cast<unsigned>(count), 'X');
                 out.Append(erase.View());
-                for (int i = x; i < x + count; ++i)
-                    front[i] = model[i];
+                TakeCells(model, x, x + count, front);
                 x += count;
                 continue;
             }
