@@ -127,11 +127,19 @@ class Probe {
     const std::string& output() const { return output_; }
 
   private:
+    // Reads what the probe wrote, and answers its question for the terminal's attributes as a
+    // terminal does, so that its takeover need not wait for an answer that never comes.
     void Drain() {
         char buffer[512];
         ssize_t n = 0;
         while ((n = read(master_, buffer, sizeof buffer)) > 0)
             output_.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t at = 0; (at = output_.find("\x1b[c", at)) != std::string::npos; ++at) {
+            if (at < answered_) continue;
+            constexpr char Answer[] = "\x1b[?1;2c";
+            EXPECT_EQ(write(master_, Answer, sizeof Answer - 1), ssize_t{sizeof Answer - 1});
+            answered_ = at + 1;
+        }
     }
 
     int master_ = -1;
@@ -140,6 +148,7 @@ class Probe {
     pid_t child_ = -1;
     int status_ = -1;
     std::string output_;
+    std::size_t answered_ = 0;  // the questions before this place in output_ are answered
 };
 
 std::string Described(int status) {
