@@ -6,6 +6,7 @@ target_sources(conlib PRIVATE
   platform/posix/console_input.cpp
   platform/posix/terminal.cpp
   platform/posix/signals.cpp
+  platform/posix/guardian.cpp
   platform/posix/files.cpp
   platform/posix/process.cpp
   platform/posix/command_line.cpp
