@@ -14,6 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "guardian.hpp"
 #include "handles.hpp"
 #include "platform/posix/win.hpp"
 #include "signals.hpp"
@@ -505,7 +506,7 @@ void ConsoleHost::ShowNow() {
     if (!changed_ && !frameWanted_) return;
     Compose();
     if (!threadRunning_) {
-        WriteOut(composed_.Data(), composed_.Size());
+        WriteFrame(composed_.Data(), composed_.Size(), composedAtLineStart_);
         composed_.Clear();
     } else if (!composed_.Empty()) {
         WakeHostThread();
@@ -534,18 +535,21 @@ void ConsoleHost::Compose() {
     frameWanted_ = false;
     changed_ = false;
     renderer_.Render(screen_, WindowTop(), composed_);
+    composedAtLineStart_ = renderer_.AtLineStart();
 }
 
 void ConsoleHost::WriteComposed() {
     for (;;) {
+        bool atLineStart = false;
         {
             HostGuard guard(Lock());
             if (frameWanted_) Compose();
             if (composed_.Empty() || finished_) return;
             writing_.Swap(composed_);
+            atLineStart = composedAtLineStart_;
             writerBusy_.store(true, std::memory_order_release);
         }
-        WriteOut(writing_.Data(), writing_.Size());
+        WriteFrame(writing_.Data(), writing_.Size(), atLineStart);
         writing_.Clear();
         writerBusy_.store(false, std::memory_order_release);
     }
@@ -554,6 +558,13 @@ void ConsoleHost::WriteComposed() {
 void ConsoleHost::WriteOut(const char* bytes, std::size_t length) {
     // A terminal that is gone loses what is left, as a failed console write loses its text.
     WriteAll(mode_ == Mode::Terminal ? displayFd_ : STDOUT_FILENO, bytes, length);
+}
+
+void ConsoleHost::WriteFrame(const char* bytes, std::size_t length, bool atLineStart) {
+    // The guardian knows whether a frame was cut short, and where the cursor was left.
+    guardian::FrameStarted();
+    WriteOut(bytes, length);
+    guardian::FrameEnded(atLineStart);
 }
 
 // Everything from here to Resume is safe in a signal handler: no allocation, no lock waited
@@ -578,7 +589,9 @@ void ConsoleHost::Leave() {
             renderer_.Render(screen_, WindowTop(), lastFrame_);
         }
         renderer_.Finish(locked ? &screen_ : nullptr, WindowTop(), lastFrame_);
+        guardian::FrameStarted();
         lastFrame_.Spill();
+        guardian::FrameEnded(renderer_.AtLineStart());
     }
     // Nothing is drawn until the terminal is taken back (after a stop), or ever again; the
     // lock stays taken so that no frame starts before the process ends.
@@ -613,7 +626,7 @@ void ConsoleHost::PrepareFork() {
         Nap();
     if (host.mode_ != Mode::Terminal || host.finished_) return;
     if (host.changed_ || host.frameWanted_) host.Compose();
-    host.WriteOut(host.composed_.Data(), host.composed_.Size());
+    host.WriteFrame(host.composed_.Data(), host.composed_.Size(), host.composedAtLineStart_);
     host.composed_.Clear();
 }
 
@@ -622,6 +635,8 @@ void ConsoleHost::AfterForkInParent() {
 }
 
 void ConsoleHost::AfterForkInChild() {
+    // The terminal's guardian watches the program, not its children.
+    guardian::DropInChild();
     // Only the forking thread is left: the child gets a host thread of its own.
     ConsoleHost& host = Instance();
     if (host.wakeRead_ >= 0) {

@@ -132,6 +132,7 @@ class ConsoleHost {
     void WriteComposed();
     void Wake();
     void WriteOut(const char* bytes, std::size_t length);
+    void WriteFrame(const char* bytes, std::size_t length, bool atLineStart);
     void Leave();
     void Resume();
     static void LeaveHook();
@@ -153,6 +154,7 @@ class ConsoleHost {
     std::int64_t firstChangeMs_ = 0;
     bool frameWanted_ = false;
     FrameBytes composed_;
+    bool composedAtLineStart_ = false;  // where the composed frame leaves the cursor
     FrameBytes writing_;
     std::atomic<bool> writerBusy_{false};
     FrameBytes lastFrame_;  // the last frame of all, drawn where nothing may be allocated

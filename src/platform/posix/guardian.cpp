@@ -37,7 +37,7 @@ static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<pid_t>::is_a
               "the shared state is read and written from other processes and signal handlers");
 
 // The descriptors the fallback loop closes at most, when the system cannot close a range.
-constexpr long kMostDescriptors = 65536;
+constexpr long MostDescriptors = 65536;
 
 // What the processes made here need, copied with the program's memory.
 struct Setup {
@@ -47,7 +47,7 @@ struct Setup {
     int openMax = 0;
     termios original{};
     termios ours{};
-    char resets[kMaxResets]{};
+    char resets[MaxResets]{};
     std::size_t resetsLength = 0;
 };
 
@@ -61,10 +61,10 @@ pid_t Process = -1;
 bool ForceFork = false;
 
 // The signals of a terminal and of a closed pipe: none of them may end the guardian.
-constexpr int kIgnored[] = {SIGINT, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU, SIGHUP, SIGPIPE};
+constexpr int IgnoredSignals[] = {SIGINT, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU, SIGHUP, SIGPIPE};
 
 bool Ignored(int signal) {
-    for (const int ignored : kIgnored) {
+    for (const int ignored : IgnoredSignals) {
         if (ignored == signal) return true;
     }
     return false;
@@ -145,18 +145,18 @@ void WriteAll(int fd, const char* text, std::size_t length) {
 void PutBack(const Setup& setup) {
     const Shared& shared = *setup.shared;
     if (!shared.held.load(std::memory_order_acquire)) return;
-    static constexpr char kCancel[] = "\x18";
-    static constexpr char kEndUpdate[] = "\x1b[?2026l";
-    static constexpr char kDefaultRendition[] = "\x1b[m";
-    char text[sizeof kCancel + sizeof kEndUpdate + sizeof kDefaultRendition + kMaxResets + 2];
+    static constexpr char Cancel[] = "\x18";
+    static constexpr char EndUpdate[] = "\x1b[?2026l";
+    static constexpr char DefaultRendition[] = "\x1b[m";
+    char text[sizeof Cancel + sizeof EndUpdate + sizeof DefaultRendition + MaxResets + 2];
     std::size_t length = 0;
     const auto add = [&](const char* bytes, std::size_t count) {
         std::memcpy(text + length, bytes, count);
         length += count;
     };
-    add(kCancel, sizeof kCancel - 1);
-    if (shared.inFrame.load(std::memory_order_acquire)) add(kEndUpdate, sizeof kEndUpdate - 1);
-    add(kDefaultRendition, sizeof kDefaultRendition - 1);
+    add(Cancel, sizeof Cancel - 1);
+    if (shared.inFrame.load(std::memory_order_acquire)) add(EndUpdate, sizeof EndUpdate - 1);
+    add(DefaultRendition, sizeof DefaultRendition - 1);
     add(setup.resets, setup.resetsLength);
     if (shared.atLineStart.load(std::memory_order_acquire)) {
         add("\r", 1);
@@ -293,7 +293,7 @@ bool MakePipe(int ends[2]) {
 bool Start(int fd, const termios& original, const termios& ours, const char* resets,
            std::size_t resetsLength) {
     if (Started.exchange(true)) return false;
-    if (fd < 0 || resetsLength > kMaxResets || (resets == nullptr && resetsLength > 0)) {
+    if (fd < 0 || resetsLength > MaxResets || (resets == nullptr && resetsLength > 0)) {
         return false;
     }
     Setup setup;
@@ -304,7 +304,7 @@ bool Start(int fd, const termios& original, const termios& ours, const char* res
     setup.resetsLength = resetsLength;
     const long openMax = sysconf(_SC_OPEN_MAX);
     setup.openMax =
-        static_cast<int>(openMax <= 0 || openMax > kMostDescriptors ? kMostDescriptors : openMax);
+        static_cast<int>(openMax <= 0 || openMax > MostDescriptors ? MostDescriptors : openMax);
 
     void* page =
         mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);

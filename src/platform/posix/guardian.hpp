@@ -31,12 +31,12 @@
 namespace conlib::posix::guardian {
 
 // The longest reset sequence Start takes.
-inline constexpr std::size_t kMaxResets = 256;
+inline constexpr std::size_t MaxResets = 256;
 
 // Starts the guardian over the terminal open on `fd` (a descriptor of the host's own, which the
 // guardian keeps a copy of). `original` is the terminal's settings before the takeover, `ours`
 // those the host set, as read back from the terminal (which may adjust some); `resets` (at most
-// kMaxResets bytes) the bytes that put back the terminal modes the host set (for example
+// MaxResets bytes) the bytes that put back the terminal modes the host set (for example
 // "\x1b[?1036l"). Returns false (and the program goes on without a guardian) when the process
 // cannot be made or `resets` is too long. Called once: later calls do nothing and return false.
 bool Start(int fd, const termios& original, const termios& ours, const char* resets,

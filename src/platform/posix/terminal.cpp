@@ -15,6 +15,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "guardian.hpp"
 #include "handles.hpp"
 #include "platform/common/vt_input.hpp"
 #include "signals.hpp"
@@ -220,6 +221,7 @@ void HandBack() {
     ReadOwedAnswers();
     WriteDisplay(ModesBack, ModesBackLength);
     ApplyOriginal();
+    guardian::SetHeld(false);
 }
 
 // Before a signal ends or stops the process.
@@ -238,6 +240,7 @@ void ResumeAfterSignal() {
         Left = 0;
         ApplyOurs();
         WriteDisplay(ModesSet, ModesSetLength);
+        guardian::SetHeld(true);
     }
     if (TheHooks.resume != nullptr) TheHooks.resume();
 }
@@ -307,6 +310,18 @@ void Ask() {
     WriteDisplay(ModesSet, ModesSetLength);
 }
 
+// The guardian, for the endings no code of the process sees, over the keyboard's terminal (or
+// the display's, when only that is taken), with the settings as the terminal holds them now.
+void StartGuardian() {
+    const int fd = KeyboardSettingsFd >= 0 ? KeyboardSettingsFd : DisplaySettingsFd;
+    const termios& original = KeyboardSettingsFd >= 0 ? KeyboardOriginal : DisplayOriginal;
+    termios ours{};
+    if (fd < 0 || tcgetattr(fd, &ours) != 0) return;
+    if (!guardian::Start(fd, original, ours, ModesBack, ModesBackLength)) return;
+    // Where the cursor stands until the first frame is drawn.
+    if (TheSession.cursorKnown) guardian::FrameEnded(TheSession.cursorColumn == 0);
+}
+
 }  // namespace
 
 Session& TakeOver(bool display, bool keyboard, Hooks hooks) {
@@ -345,6 +360,7 @@ Session& TakeOver(bool display, bool keyboard, Hooks hooks) {
     if (takeDisplay && TheSession.displayFd >= 0 && TheSession.displayFd == TheSession.keyboardFd) {
         Ask();
     }
+    StartGuardian();
     if (!SignalsInstalled) {
         SignalsInstalled = true;
         signals::Install({LeaveForSignal, ResumeAfterSignal});

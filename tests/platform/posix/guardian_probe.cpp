@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
     raw.c_cc[VTIME] = 0;
     termios ours{};
     if (tcsetattr(terminal, TCSANOW, &raw) != 0 || tcgetattr(terminal, &ours) != 0) return 2;
-    static constexpr char kResets[] = "\x1b[?1036l";
-    if (!guardian::Start(terminal, original, ours, kResets, sizeof kResets - 1)) {
+    static constexpr char Resets[] = "\x1b[?1036l";
+    if (!guardian::Start(terminal, original, ours, Resets, sizeof Resets - 1)) {
         Report("no guardian\n");
         return 2;
     }
