@@ -355,16 +355,18 @@ Session& TakeOver(bool display, bool keyboard, Hooks hooks) {
             }
         }
     }
+    // The handlers first: a signal that ends the process during the round trip below hands
+    // the terminal back too.
+    if (!SignalsInstalled) {
+        SignalsInstalled = true;
+        signals::Install({LeaveForSignal, ResumeAfterSignal});
+    }
     ApplyOurs();
     // The questions go where the answers can be read: a display that is the keyboard too.
     if (takeDisplay && TheSession.displayFd >= 0 && TheSession.displayFd == TheSession.keyboardFd) {
         Ask();
     }
     StartGuardian();
-    if (!SignalsInstalled) {
-        SignalsInstalled = true;
-        signals::Install({LeaveForSignal, ResumeAfterSignal});
-    }
     return TheSession;
 }
 
