@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -166,8 +167,7 @@ void WriteDisplay(const char* bytes, std::size_t length) {
 // What else arrives is handed to `take`, answers and keys alike; returns whether the fence
 // came. Every answer of a terminal is shorter than the buffer.
 template <class Take>
-bool ReadAnswers(int waitMs, Take take) {
-    const int fd = TheSession.keyboardFd;
+bool ReadAnswers(int fd, int waitMs, Take take) {
     if (fd < 0) return false;
     unsigned char pending[512];
     std::size_t held = 0;
@@ -211,7 +211,8 @@ bool ReadAnswers(int waitMs, Take take) {
 void ReadOwedAnswers() {
     if (!Owed.load()) return;
     // Whatever else comes now is type-ahead of a program that is ending: dropped.
-    ReadAnswers(AnswerWaitMs, [](const unsigned char*, std::size_t, const Report&) {});
+    ReadAnswers(TheSession.keyboardFd, AnswerWaitMs,
+                [](const unsigned char*, std::size_t, const Report&) {});
     Owed.store(false);
 }
 
@@ -257,13 +258,14 @@ void RestoreAtExit() {
 }
 
 // Asks the questions and takes the answers: the cursor's place and the modes.
-void Ask() {
+void Ask(int fd) {
     unsigned alt = Report::NotRecognized;
     unsigned sizes = Report::NotRecognized;
     bool cursorTaken = false;
     WriteDisplay(Questions.data(), Questions.size());
     const bool fenced = ReadAnswers(
-        AnswerWaitMs, [&](const unsigned char* bytes, std::size_t length, const Report& report) {
+        fd, AnswerWaitMs,
+        [&](const unsigned char* bytes, std::size_t length, const Report& report) {
             switch (report.kind) {
                 case Report::Kind::None:
                     TheSession.typeAhead.append(reinterpret_cast<const char*>(bytes), length);
@@ -308,6 +310,22 @@ void Ask() {
         TheSession.resizeReports = true;
     }
     WriteDisplay(ModesSet, ModesSetLength);
+}
+
+// A display whose keyboard is not the console's (standard input is a file): its answers are
+// read with its echo and line editing off for the round trip, and what was typed on it
+// meanwhile is put back for its own reader, where the system lets it.
+void AskTheDisplayAlone() {
+    termios quiet = DisplaySettings();
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON);
+    quiet.c_cc[VMIN] = 1;
+    quiet.c_cc[VTIME] = 0;
+    Apply(DisplaySettingsFd, quiet);
+    Ask(DisplaySettingsFd);
+    Apply(DisplaySettingsFd, DisplaySettings());
+    for (const char ch : TheSession.typeAhead)
+        ioctl(DisplaySettingsFd, TIOCSTI, &ch);
+    TheSession.typeAhead.clear();
 }
 
 // The guardian, for the endings no code of the process sees, over the keyboard's terminal (or
@@ -362,9 +380,12 @@ Session& TakeOver(bool display, bool keyboard, Hooks hooks) {
         signals::Install({LeaveForSignal, ResumeAfterSignal});
     }
     ApplyOurs();
-    // The questions go where the answers can be read: a display that is the keyboard too.
-    if (takeDisplay && TheSession.displayFd >= 0 && TheSession.displayFd == TheSession.keyboardFd) {
-        Ask();
+    if (takeDisplay && TheSession.displayFd >= 0) {
+        if (TheSession.displayFd == TheSession.keyboardFd) {
+            Ask(TheSession.displayFd);
+        } else if (DisplaySettingsFd >= 0) {
+            AskTheDisplayAlone();
+        }
     }
     StartGuardian();
     return TheSession;
