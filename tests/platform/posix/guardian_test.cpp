@@ -20,12 +20,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "support/pseudo_terminal.hpp"
+
 namespace {
 
-bool SameSettings(const termios& a, const termios& b) {
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
-}
+using conlib::test::Pause;
+using conlib::test::SameSettings;
 
 // Which settings the terminal has: those from before the probe, the probe's raw ones (no echo,
 // no line editing), or those set after them (echo, still no line editing).
@@ -56,26 +56,12 @@ std::string Visible(const std::string& text) {
     return shown;
 }
 
-void Pause(long milliseconds) {
-    timespec rest{0, milliseconds * 1000000L};
-    nanosleep(&rest, nullptr);
-}
-
 // The probe on a pseudo-terminal of its own (its controlling terminal, on standard input and
 // error), its standard output on a pipe.
 class Probe {
   public:
-    Probe(const char* what, const char* how) {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        EXPECT_GE(master_, 0);
-        EXPECT_EQ(grantpt(master_), 0);
-        EXPECT_EQ(unlockpt(master_), 0);
-        fcntl(master_, F_SETFD, FD_CLOEXEC);
-        fcntl(master_, F_SETFL, O_NONBLOCK);
-        const std::string name = ptsname(master_);
-        slave_ = open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        EXPECT_GE(slave_, 0);
-        EXPECT_EQ(tcgetattr(slave_, &original_), 0);
+    Probe(const char* what, const char* how) : master_(terminal_.master()) {
+        const std::string& name = terminal_.name();
         int report[2];
         EXPECT_EQ(pipe2(report, O_CLOEXEC), 0);
         child_ = fork();
@@ -103,16 +89,10 @@ class Probe {
             waitpid(helper_, nullptr, 0);
         }
         close(report_);
-        close(master_);
-        close(slave_);
     }
 
-    const termios& original() const { return original_; }
-    termios Now() const {
-        termios now{};
-        tcgetattr(slave_, &now);
-        return now;
-    }
+    const termios& original() const { return terminal_.original(); }
+    termios Now() const { return terminal_.Now(); }
 
     // Reads the probe's standard output to its end: false when it has not ended after 10 s.
     bool ReadReport() {
@@ -161,16 +141,12 @@ class Probe {
 
   private:
     void Drain() {
-        char buffer[512];
-        ssize_t n = 0;
-        while ((n = read(master_, buffer, sizeof buffer)) > 0)
-            output_.append(buffer, static_cast<std::size_t>(n));
+        terminal_.ReadInto(output_);
     }
 
-    int master_ = -1;
-    int slave_ = -1;
+    conlib::test::PseudoTerminal terminal_;
+    int master_;
     int report_ = -1;
-    termios original_{};
     pid_t child_ = -1;
     pid_t helper_ = -1;
     bool reaped_ = false;

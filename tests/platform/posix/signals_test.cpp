@@ -21,37 +21,24 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "support/pseudo_terminal.hpp"
+
 namespace {
 
-bool SameSettings(const termios& a, const termios& b) {
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
-}
-
-void Pause(long milliseconds) {
-    timespec rest{0, milliseconds * 1000000L};
-    nanosleep(&rest, nullptr);
-}
+using conlib::test::Pause;
+using conlib::test::SameSettings;
 
 // The probe on a pseudo-terminal of its own (its controlling terminal).
 class Probe {
   public:
     // `answers`: what the terminal answers to the probe's questions, up to the answer for its
     // attributes, which every terminal gives.
-    explicit Probe(const char* what, std::string answers = "") : answers_(std::move(answers)) {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        EXPECT_GE(master_, 0);
-        EXPECT_EQ(grantpt(master_), 0);
-        EXPECT_EQ(unlockpt(master_), 0);
-        const std::string name = ptsname(master_);
-        // Kept open, so that the terminal's settings can still be read once the probe is gone.
-        slave_ = open(name.c_str(), O_RDWR | O_NOCTTY);
-        EXPECT_GE(slave_, 0);
-        EXPECT_EQ(tcgetattr(slave_, &original_), 0);
+    explicit Probe(const char* what, std::string answers = "")
+        : master_(terminal_.master()), answers_(std::move(answers)) {
+        const std::string& name = terminal_.name();
         // A terminal's size, so that the probe draws on it as on any terminal.
         const winsize size{24, 80, 0, 0};
-        EXPECT_EQ(ioctl(slave_, TIOCSWINSZ, &size), 0);
-        fcntl(master_, F_SETFL, O_NONBLOCK);
+        EXPECT_EQ(ioctl(terminal_.slave(), TIOCSWINSZ, &size), 0);
         child_ = fork();
         if (child_ == 0) {
             setsid();
@@ -77,16 +64,10 @@ class Probe {
             kill(child_, SIGKILL);
             waitpid(child_, nullptr, 0);
         }
-        close(master_);
-        close(slave_);
     }
 
-    const termios& original() const { return original_; }
-    termios Now() const {
-        termios now{};
-        tcgetattr(slave_, &now);
-        return now;
-    }
+    const termios& original() const { return terminal_.original(); }
+    termios Now() const { return terminal_.Now(); }
 
     // Reads what the probe wrote, until `text` is in it; false after 10 seconds.
     bool WaitFor(const std::string& text) {
@@ -137,10 +118,7 @@ class Probe {
     // Reads what the probe wrote, and answers its question for the terminal's attributes as a
     // terminal does, so that its takeover need not wait for an answer that never comes.
     void Drain() {
-        char buffer[512];
-        ssize_t n = 0;
-        while ((n = read(master_, buffer, sizeof buffer)) > 0)
-            output_.append(buffer, static_cast<std::size_t>(n));
+        terminal_.ReadInto(output_);
         for (std::size_t at = 0; (at = output_.find("\x1b[c", at)) != std::string::npos; ++at) {
             if (at < answered_) continue;
             const std::string answer = answers_ + "\x1b[?1;2c";
@@ -150,9 +128,8 @@ class Probe {
         }
     }
 
-    int master_ = -1;
-    int slave_ = -1;
-    termios original_{};
+    conlib::test::PseudoTerminal terminal_;
+    int master_;
     pid_t child_ = -1;
     int status_ = -1;
     std::string output_;
