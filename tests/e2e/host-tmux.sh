@@ -5,6 +5,7 @@
 # - with processed input off Ctrl+C is a key; keys typed while the program is busy are all
 #   kept, however many;
 # - a pasted line longer than the host's start capacity is read whole;
+# - a write into a pipe that nobody reads does not keep Ctrl+C from ending the program;
 # - a child of fork that writes to the console gets a host of its own, and the parent goes on;
 # - the terminal's settings are the same after each run as before it.
 #
@@ -53,6 +54,14 @@ grep -q '^read 9000$' <<<"$(capture)" || fail "the line was cut: $(capture | gre
 status=$(wait_for_end)
 [[ $status == 0 ]] || fail "the probe ended with status $status after the line, expected 0"
 
+# Console text into a pipe that nobody reads blocks the program's writes; Ctrl+C still ends it.
+start_probe "$probe" flood
+wait_for "the flood" '^flooding$'
+sleep 0.3
+tmux_ send-keys -t probe C-c
+status=$(wait_for_end)
+[[ $status == 130 ]] || fail "Ctrl+C into a blocked write gave status $status, expected 130"
+
 # A child of fork writes, ends; the parent goes on with the console.
 start_probe "$probe" fork
 wait_for "the parent after its child" '^back$'
@@ -62,4 +71,5 @@ status=$(wait_for_end)
 [[ $status == 0 ]] || fail "the probe ended with status $status after its child, expected 0"
 
 echo "PASS: console host in tmux: output before a computation, Ctrl+C by the input mode," \
-    "keys kept while busy, a long line, a child of fork, terminal restored"
+    "keys kept while busy, a long line, Ctrl+C beside a blocked write, a child of fork," \
+    "terminal restored"

@@ -9,6 +9,9 @@
 //   fork      writes "parent", forks a child that writes "child" and ends, waits for it, then
 //             writes "back" two rows lower (its own buffer does not hold the child's text) and
 //             pauses
+//   flood     puts a pipe that nobody reads on standard output, takes the keyboard with a key
+//             poll, writes "flooding" on standard error and then console text without end: the
+//             writes soon block, and Ctrl+C must still end the program
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -100,11 +103,22 @@ void Fork() {
     ConPause();
 }
 
+[[noreturn]] void Flood() {
+    int fds[2];
+    if (pipe(fds) != 0 || dup2(fds[1], STDOUT_FILENO) < 0) std::exit(3);
+    static_cast<void>(KeyPoll());
+    constexpr char Flooding[] = "flooding\n";
+    if (write(STDERR_FILENO, Flooding, sizeof Flooding - 1) < 0) std::exit(4);
+    for (;;)
+        ConWriteText("a line of text that nobody reads\r\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    ConClearScreen();
     const char* mode = argc > 1 ? argv[1] : "";
+    if (std::strcmp(mode, "flood") == 0) Flood();
+    ConClearScreen();
     if (std::strcmp(mode, "compute") == 0) {
         Compute();
     } else if (std::strcmp(mode, "pause") == 0) {

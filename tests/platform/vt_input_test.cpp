@@ -697,6 +697,8 @@ TEST(VtInput, RepliesOfTheTerminalComeAsReports) {
         {"\x1b[?1;1;1R", Kind::CursorPosition, false, {1, 1, 1}},
         {"\x1b[12;40R", Kind::CursorPosition, false, {12, 40}},
         {"\x1b[99999;1R", Kind::CursorPosition, false, {65535, 1}},
+        {"\x1b[48;24;80;384;640t", Kind::WindowSize, false, {48, 24, 80, 384, 640}},
+        {"\x1b[48;50;132t", Kind::WindowSize, false, {48, 50, 132}},
     };
     for (std::size_t row = 0; row < std::size(rows); ++row) {
         const ReportRow& r = rows[row];
@@ -712,8 +714,16 @@ TEST(VtInput, RepliesOfTheTerminalComeAsReports) {
             EXPECT_EQ(DecodeOnce(r.bytes.substr(0, length), false).used, 0u) << length;
         }
     }
-    // Row 1 is F3 with modifiers, as the keyboard sends it.
+    // Row 1 is F3 with modifiers, as the keyboard sends it, unless a cursor report is owed.
     EXPECT_EQ(DecodeAll("\x1b[1;5R"), Press({VK_F3, 0x3D, 0, Ctrl}));
+    DecoderState owed;
+    owed.cursorReportOwed = true;
+    const Step report = DecodeOnce("\x1b[1;5R", false, owed);
+    EXPECT_EQ(report.used, 6u);
+    EXPECT_EQ(report.report.kind, Kind::CursorPosition);
+    EXPECT_TRUE(report.events.empty());
+    // Other sizes reported with 't' are no reply of the terminal's.
+    EXPECT_EQ(DecodeOnce("\x1b[8;24;80t", false).report.kind, Kind::None);
 }
 
 // Replies amid typed keys, however the reads split them, give their reports and no key; an

@@ -128,6 +128,10 @@ class InputQueue {
     // Takes the first queued record into `record`; false when none is queued.
     bool TakeRecord(win::INPUT_RECORD& record);
 
+    // Whether the terminal owes the answer to a cursor position query: a report of a cursor on
+    // row 1 then reads as that answer, not as a key.
+    void SetCursorReportOwed(bool owed) { decoder_.cursorReportOwed = owed; }
+
     // Marks the source as ended (a source that never gives bytes starts so).
     void EndSource() { ended_ = true; }
     bool SourceEnded() const { return ended_; }

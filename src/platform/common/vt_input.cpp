@@ -505,7 +505,7 @@ bool Ss3Key(const Parameters& p, unsigned char final, Key& key) {
 // The reply of the terminal that a complete "CSI marker parameters intermediate final" is;
 // false for any other sequence.
 bool ReportOf(const Parameters& p, unsigned char marker, unsigned char intermediate,
-              unsigned char final, TerminalReport& report) {
+              unsigned char final, bool cursorReportOwed, TerminalReport& report) {
     using Kind = TerminalReport::Kind;
     report = TerminalReport{};
     if (final == 'y' && intermediate == '$' && (marker == 0 || marker == '?') && p.count == 2) {
@@ -517,8 +517,11 @@ bool ReportOf(const Parameters& p, unsigned char marker, unsigned char intermedi
         report.kind = Kind::SecondaryDeviceAttributes;
     } else if (final == 'R' && intermediate == 0 &&
                ((marker == '?' && (p.count == 2 || p.count == 3)) ||
-                (marker == 0 && p.count == 2 && p.value[0] > 1))) {
+                (marker == 0 && p.count == 2 && (p.value[0] > 1 || cursorReportOwed)))) {
         report.kind = Kind::CursorPosition;
+    } else if (final == 't' && intermediate == 0 && marker == 0 && p.count >= 3 &&
+               p.value[0] == 48) {
+        report.kind = Kind::WindowSize;
     } else {
         return false;
     }
@@ -535,7 +538,8 @@ bool ReportOf(const Parameters& p, unsigned char marker, unsigned char intermedi
 // intermediate bytes (0x20-0x2F) run up to a final byte (0x40-0x7E). rxvt ends its modified
 // keys with '$', an intermediate byte elsewhere: right after one plain parameter it is taken
 // as the final byte.
-Sequence ParseSequence(const unsigned char* bytes, std::size_t length, std::size_t maxLength) {
+Sequence ParseSequence(const unsigned char* bytes, std::size_t length, std::size_t maxLength,
+                       bool cursorReportOwed) {
     const unsigned char introducer = bytes[1];
     if (introducer == '[' && length > 2 && bytes[2] == '[') {  // Linux console F1-F5
         if (length == 3) return NeedMore;
@@ -592,7 +596,7 @@ Sequence ParseSequence(const unsigned char* bytes, std::size_t length, std::size
     if (unusual) return NoKey(i + 1);
     if (introducer == '[') {
         TerminalReport report{};
-        if (ReportOf(parameters, marker, intermediate, final, report)) {
+        if (ReportOf(parameters, marker, intermediate, final, cursorReportOwed, report)) {
             return Reported(i + 1, report);
         }
     }
@@ -702,8 +706,9 @@ std::size_t DecodeEscape(const unsigned char* bytes, std::size_t length, bool fi
     const unsigned char next = bytes[1];
     const bool control = next == '[' || next == 'O';
     if (control || StartsString(next)) {
-        const Sequence sequence = control ? ParseSequence(bytes, length, MaxSequenceLength)
-                                          : ParseString(bytes, length, MaxSequenceLength);
+        const Sequence sequence =
+            control ? ParseSequence(bytes, length, MaxSequenceLength, state.cursorReportOwed)
+                    : ParseString(bytes, length, MaxSequenceLength);
         switch (sequence.outcome) {
             case Outcome::Key:
                 Emit(sequence.key, events);
@@ -736,7 +741,8 @@ std::size_t DecodeEscape(const unsigned char* bytes, std::size_t length, bool fi
         // bytes at hand it is decided, as every other one is.
         const bool inner = bytes[2] == '[' || bytes[2] == 'O';
         const Sequence sequence = inner
-                                      ? ParseSequence(bytes + 1, length - 1, MaxSequenceLength - 1)
+                                      ? ParseSequence(bytes + 1, length - 1, MaxSequenceLength - 1,
+                                                      state.cursorReportOwed)
                                       : ParseString(bytes + 1, length - 1, MaxSequenceLength - 1);
         switch (sequence.outcome) {
             case Outcome::Key:

@@ -33,8 +33,13 @@ struct TerminalReport {
         SecondaryDeviceAttributes,
         // "CSI ? row ; column R" (with an optional page), or "CSI row ; column R" with a row
         // above 1 ("CSI 1 ; m R" is F3 with modifiers m): values[0] is the row, values[1] the
-        // column, both from 1. A host that asks with the cursor on row 1 asks with "CSI ? 6 n".
+        // column, both from 1. While the decoder's state says that a cursor report is owed,
+        // "CSI 1 ; column R" is a report too.
         CursorPosition,
+        // "CSI 48 ; rows ; columns ; height ; width t", the terminal's new size, reported in
+        // band on every resize once the host asked for it: values[1] is the rows, values[2]
+        // the columns.
+        WindowSize,
     };
     enum ModeSetting : unsigned {
         NotRecognized = 0,
@@ -67,6 +72,9 @@ struct DecoderState {
     enum class Drop : unsigned char { None, ControlSequence, String };
     Drop drop = Drop::None;
     unsigned char marker = 0;  // a dropped control sequence's private marker, such as '?'
+    // Set by the caller while the terminal owes it the answer to a cursor position query: a
+    // report of a cursor on row 1 then reads as one, not as F3 with modifiers.
+    bool cursorReportOwed = false;
 
     bool Dropping() const { return drop != Drop::None; }
     void EndDrop() { drop = Drop::None; }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,6 +16,7 @@
 
 #include "handles.hpp"
 #include "platform/posix/win.hpp"
+#include "signals.hpp"
 #include "terminal.hpp"
 
 namespace conlib::posix {
@@ -87,9 +89,9 @@ bool ParseSize(const char* text, int& columns, int& rows, const char*& problem) 
     return true;
 }
 
-bool TerminalSize(int& columns, int& rows) {
+bool TerminalSize(int fd, int& columns, int& rows) {
     winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || !ValidSize(size.ws_col, size.ws_row)) {
+    if (ioctl(fd, TIOCGWINSZ, &size) != 0 || !ValidSize(size.ws_col, size.ws_row)) {
         return false;
     }
     columns = size.ws_col;
@@ -128,7 +130,7 @@ Setup ChooseSetup() {
         std::fprintf(stderr, "conlib: CONLIB_CONSOLE=\"%s\" %s; using the terminal instead\n",
                      headless, problem);
     }
-    if (isatty(STDOUT_FILENO) && TerminalSize(setup.columns, setup.rows)) {
+    if (isatty(STDOUT_FILENO) && TerminalSize(STDOUT_FILENO, setup.columns, setup.rows)) {
         setup.mode = ConsoleHost::Mode::Terminal;
     }
     return setup;
@@ -186,30 +188,53 @@ ConsoleHost::ConsoleHost() : mode_(Mode::Plain), screen_(1, 1) {
     }
     if (mode_ == Mode::Headless) return;
     readsKeyboard_ = isatty(STDIN_FILENO) != 0;
-    if (mode_ != Mode::Terminal && !readsKeyboard_) return;
+    if (mode_ != Mode::Terminal) return;  // the keyboard is taken at the first input call
+    StartOnTerminal(setup.columns, setup.rows);
+}
 
-    terminal::TakeOver(mode_ == Mode::Terminal, terminal::Hooks{LeaveHook, ResumeHook});
-    if (mode_ == Mode::Terminal) {
-        renderer_.Reset(setup.columns, setup.rows, Renderer::Start::ScrollOut);
-        composed_.Reserve(1u << 16);
-        writing_.Reserve(1u << 16);
-        lastFrame_.Reserve(LastFrameBytes);
-        lastFrame_.SpillTo(STDOUT_FILENO);
+void ConsoleHost::StartOnTerminal(int columns, int rows) {
+    terminal::Session& session =
+        terminal::TakeOver(true, readsKeyboard_, terminal::Hooks{LeaveHook, ResumeHook});
+    displayFd_ = session.displayFd >= 0 ? session.displayFd : STDOUT_FILENO;
+    if (readsKeyboard_) keyboardFd_ = session.keyboardFd >= 0 ? session.keyboardFd : STDIN_FILENO;
+    // The terminal's size now, which the wait for it to take the foreground may have changed.
+    if (TerminalSize(displayFd_, columns, rows)) screen_.SetWindowSize(columns, rows);
+    if (session.cursorKnown) {
+        // The window starts over what the terminal shows, with the cursor where the
+        // terminal's is; nothing of it is drawn until the program writes there.
+        renderer_.Reset(columns, rows, Renderer::Start::AtCursor);
+        const int column = std::min(session.cursorColumn, columns - 1);
+        const int row = std::min(session.cursorRow, rows - 1);
+        renderer_.StartAt(column, row);
+        screen_.SetCursor(column, row);
+        screen_.KeepTerminalRows(rows);
+        static_cast<void>(screen_.TakeChanges());
+    } else {
+        renderer_.Reset(columns, rows, Renderer::Start::ScrollOut);
+    }
+    renderer_.SetSynchronized(session.synchronizedOutput);
+    composed_.Reserve(1u << 16);
+    writing_.Reserve(1u << 16);
+    lastFrame_.Reserve(LastFrameBytes);
+    lastFrame_.SpillTo(displayFd_);
+    if (!session.resizeReports) {
+        // Without sizes reported in band, a resize comes as a signal; the program's own
+        // handler for it, if it had one, still runs.
         struct sigaction action {};
         action.sa_handler = OnTerminalResized;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
         sigaction(SIGWINCH, &action, &PreviousResizeAction);
-        if (readsKeyboard_) {
-            // What the terminal supports, asked before Alt is set to send ESC first; frames
-            // wait a moment for the answer.
-            std::string start(Renderer::StartupQuery);
-            start += Renderer::AltSendsEscape;
-            WriteOut(start.data(), start.size());
-            answerPending_ = true;
-            answerDueMs_ = NowMs() + 2 * FrameDelayMs;
-        }
     }
+    pthread_atfork(PrepareFork, AfterForkInParent, AfterForkInChild);
+    StartThread();
+}
+
+void ConsoleHost::TakeKeyboard() {
+    if (!readsKeyboard_ || keyboardFd_ >= 0 || mode_ == Mode::Headless) return;
+    terminal::Session& session =
+        terminal::TakeOver(false, true, terminal::Hooks{LeaveHook, ResumeHook});
+    keyboardFd_ = session.keyboardFd >= 0 ? session.keyboardFd : STDIN_FILENO;
     pthread_atfork(PrepareFork, AfterForkInParent, AfterForkInChild);
     StartThread();
 }
@@ -220,10 +245,12 @@ void ConsoleHost::StartThread() {
     wakeRead_ = fds[0];
     wakeWrite_ = fds[1];
     WakeFd = wakeWrite_;
-    // The thread takes no signal meant for the program: it starts with all of them blocked.
+    // The thread takes no signal meant for the program: it starts with all of them blocked,
+    // but those of its own faults, which hand the terminal back as the program's would.
     sigset_t all;
     sigset_t previous;
     sigfillset(&all);
+    signals::UnblockFaults(all);
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     pthread_t thread;
     const int failed = pthread_create(
@@ -247,15 +274,29 @@ void ConsoleHost::StartThread() {
 }
 
 void ConsoleHost::RunThread() {
+    {
+        // Keys typed while the takeover waited for the terminal's answers come first.
+        HostGuard guard(Lock());
+        std::string& typed = terminal::Current().typeAhead;
+        if (!typed.empty()) {
+            holding_ = ConsoleKeyboard().TakeKeyboardBytes(
+                reinterpret_cast<const unsigned char*>(typed.data()), typed.size(),
+                terminal::AnswersOwed());
+            if (holding_) heldSinceMs_ = NowMs();
+            typed.clear();
+            NoteInput();
+        }
+    }
     for (;;) {
         int timeoutMs = -1;
+        nfds_t count = 1;
         {
             HostGuard guard(Lock());
             if (finished_) return;
             timeoutMs = NextTimeoutMs(NowMs());
+            if (readsKeyboard_ && !keyboardEnded_ && !keyboardPaused_) count = 2;
         }
-        pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        const nfds_t count = readsKeyboard_ && !keyboardEnded_ ? 2 : 1;
+        pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {keyboardFd_, POLLIN, 0}};
         if (poll(fds, count, timeoutMs) > 0) {
             if (fds[0].revents != 0) {
                 char drained[64];
@@ -275,12 +316,8 @@ void ConsoleHost::RunThread() {
                 holding_ = false;
                 NoteInput();
             }
-            if (answerPending_ && now >= answerDueMs_) answerPending_ = false;
             Screen();
-            if (frameWanted_ ||
-                (changed_ && !answerPending_ && now - firstChangeMs_ >= FrameDelayMs)) {
-                Compose();
-            }
+            if (frameWanted_ || (changed_ && now - firstChangeMs_ >= FrameDelayMs)) Compose();
             interrupt = interruptPending_;
             interruptPending_ = false;
         }
@@ -297,7 +334,7 @@ int ConsoleHost::NextTimeoutMs(std::int64_t now) const {
     };
     if (frameWanted_) return 0;
     if (holding_) sooner(heldSinceMs_ + SequenceWaitMs);
-    if (changed_) sooner(answerPending_ ? answerDueMs_ : firstChangeMs_ + FrameDelayMs);
+    if (changed_) sooner(firstChangeMs_ + FrameDelayMs);
     if (due < 0) return -1;
     return due <= now ? 0 : static_cast<int>(due - now);
 }
@@ -306,11 +343,19 @@ void ConsoleHost::ReadKeyboard() {
     unsigned char chunk[KeyboardChunk];
     ssize_t n = 0;
     do {
-        n = read(STDIN_FILENO, chunk, sizeof chunk);
+        n = read(keyboardFd_, chunk, sizeof chunk);
     } while (n < 0 && errno == EINTR);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
 
     HostGuard guard(Lock());
+    if (n < 0 && errno == EIO) {
+        // A process in the background cannot read its terminal: that is no end of the input.
+        const pid_t foreground = tcgetpgrp(keyboardFd_);
+        if (foreground >= 0 && foreground != getpgrp()) {
+            keyboardPaused_ = true;
+            return;
+        }
+    }
     KeyboardSink& keyboard = ConsoleKeyboard();
     if (n <= 0) {
         // End of file, or a terminal that hung up: what is held is keys, and no more come.
@@ -322,7 +367,8 @@ void ConsoleHost::ReadKeyboard() {
         return;
     }
     // The terminal's answers to the host's own questions come back through TakeReport.
-    holding_ = keyboard.TakeKeyboardBytes(chunk, static_cast<std::size_t>(n));
+    holding_ =
+        keyboard.TakeKeyboardBytes(chunk, static_cast<std::size_t>(n), terminal::AnswersOwed());
     if (holding_) heldSinceMs_ = NowMs();
     NoteInput();
 }
@@ -330,15 +376,10 @@ void ConsoleHost::ReadKeyboard() {
 void ConsoleHost::TakeReport(const platform::TerminalReport& report) {
     using Report = platform::TerminalReport;
     if (report.kind == Report::Kind::DeviceAttributes) {
-        // The answer to the last question: every answer has come.
-        answerPending_ = false;
-    } else if (report.kind == Report::Kind::Mode && report.decPrivate && report.count >= 2) {
-        const unsigned setting = report.values[1];
-        if (report.values[0] == 2026) {
-            renderer_.SetSynchronized(setting == Report::Set || setting == Report::Reset);
-        } else if (report.values[0] == 1036) {
-            altSetting_ = setting;
-        }
+        // The answer to the takeover's last question, later than the takeover waited for it.
+        terminal::AnswersArrived();
+    } else if (report.kind == Report::Kind::WindowSize && report.count >= 3) {
+        TakeSize(static_cast<int>(report.values[2]), static_cast<int>(report.values[1]));
     }
 }
 
@@ -356,7 +397,7 @@ void ConsoleHost::WaitForInput(std::uint32_t seen) {
     }
     // No host thread: the keyboard is read here, with the same timer for a held sequence.
     const int timeoutMs = holding_ ? SequenceWaitMs : -1;
-    pollfd in{STDIN_FILENO, POLLIN, 0};
+    pollfd in{keyboardFd_ >= 0 ? keyboardFd_ : STDIN_FILENO, POLLIN, 0};
     int ready = 0;
     {
         HostUnlocked unlocked(Lock());
@@ -380,9 +421,11 @@ ScreenBuffer& ConsoleHost::Screen() {
     }
     if (TerminalResized.load() != 0) FollowTerminalSize();
     if (Continued.exchange(0) != 0) {
+        keyboardPaused_ = false;
         // Whatever ran while the process was stopped may have drawn over the screen.
         if (mode_ == Mode::Terminal) {
-            renderer_.Reset(WindowColumns(), WindowRows(), Renderer::Start::Erase);
+            renderer_.Reset(WindowColumns(), WindowRows(), Renderer::Start::Redraw);
+            screen_.ForgetTerminalRows();
             frameWanted_ = true;
             WakeHostThread();
         }
@@ -394,13 +437,19 @@ void ConsoleHost::FollowTerminalSize() {
     TerminalResized.store(0);
     int columns = 0;
     int rows = 0;
-    if (mode_ != Mode::Terminal || !TerminalSize(columns, rows)) return;
+    if (mode_ != Mode::Terminal || !TerminalSize(displayFd_, columns, rows)) return;
+    TakeSize(columns, rows);
+}
+
+void ConsoleHost::TakeSize(int columns, int rows) {
+    if (mode_ != Mode::Terminal || !ValidSize(columns, rows)) return;
     if (columns == WindowColumns() && rows == WindowRows()) return;
     // The window takes the terminal's size where it stands, moved to show the cursor; the
     // buffer grows where it must and loses no cell.
     screen_.SetWindowSize(columns, rows);
     // The terminal has rearranged what it showed: draw everything again.
-    renderer_.Reset(columns, rows, Renderer::Start::Erase);
+    renderer_.Reset(columns, rows, Renderer::Start::Redraw);
+    screen_.ForgetTerminalRows();
     frameWanted_ = true;
     WakeHostThread();
 }
@@ -408,7 +457,10 @@ void ConsoleHost::FollowTerminalSize() {
 void ConsoleHost::Write(const char* text, std::size_t length) {
     Screen().Write(text, length);
     if (mode_ == Mode::Plain) {
-        screen_.TakeChanges();
+        static_cast<void>(screen_.TakeChanges());
+        // A pipe nobody reads may block the write: the host thread, which acts on Ctrl+C,
+        // must not wait for the lock meanwhile.
+        HostUnlocked unlocked(Lock());
         WriteOut(text, length);
     } else {
         Show();
@@ -426,7 +478,11 @@ bool ConsoleHost::Resize(int columns, int rows) {
 
 void ConsoleHost::Show() {
     if (mode_ != Mode::Terminal) {
-        screen_.TakeChanges();
+        static_cast<void>(screen_.TakeChanges());
+        return;
+    }
+    if (finished_) {
+        if (terminal::HandedBack()) DrawAfterHandBack();
         return;
     }
     if (!threadRunning_) {
@@ -442,6 +498,10 @@ void ConsoleHost::Show() {
 void ConsoleHost::ShowNow() {
     if (mode_ != Mode::Terminal) return;
     Screen();
+    if (finished_) {
+        if (terminal::HandedBack()) DrawAfterHandBack();
+        return;
+    }
     if (!changed_ && !frameWanted_) return;
     Compose();
     if (!threadRunning_) {
@@ -450,6 +510,18 @@ void ConsoleHost::ShowNow() {
     } else if (!composed_.Empty()) {
         WakeHostThread();
     }
+}
+
+void ConsoleHost::DrawAfterHandBack() {
+    // Text written as the process ends, after the terminal was handed back (a static
+    // destructor's): drawn at once, and the terminal handed back again after it.
+    if (unusedChild_) return;
+    composed_.Clear();
+    renderer_.Render(screen_, WindowTop(), composed_);
+    if (composed_.Empty()) return;
+    renderer_.Finish(&screen_, WindowTop(), composed_);
+    terminal::DrawAfterHandBack(composed_.Data(), composed_.Size());
+    composed_.Clear();
 }
 
 void ConsoleHost::Compose() {
@@ -481,7 +553,7 @@ void ConsoleHost::WriteComposed() {
 
 void ConsoleHost::WriteOut(const char* bytes, std::size_t length) {
     // A terminal that is gone loses what is left, as a failed console write loses its text.
-    WriteAll(STDOUT_FILENO, bytes, length);
+    WriteAll(mode_ == Mode::Terminal ? displayFd_ : STDOUT_FILENO, bytes, length);
 }
 
 // Everything from here to Resume is safe in a signal handler: no allocation, no lock waited
@@ -498,18 +570,14 @@ void ConsoleHost::Leave() {
     // A frame being written is written whole.
     for (int i = 0; i < LeaveWaitMs && writerBusy_.load(std::memory_order_acquire); ++i)
         Nap();
-    if (mode_ == Mode::Terminal) {
+    if (mode_ == Mode::Terminal && !finished_) {
         lastFrame_.Clear();
-        if (locked && !finished_) {
+        if (locked) {
             lastFrame_.Append(std::string_view(composed_.Data(), composed_.Size()));
             composed_.Clear();
             renderer_.Render(screen_, WindowTop(), lastFrame_);
         }
-        renderer_.Finish(lastFrame_);
-        if (readsKeyboard_ && altSetting_ != platform::TerminalReport::Set &&
-            altSetting_ != platform::TerminalReport::PermanentlySet) {
-            lastFrame_.Append(Renderer::AltSendsEighthBit);
-        }
+        renderer_.Finish(locked ? &screen_ : nullptr, WindowTop(), lastFrame_);
         lastFrame_.Spill();
     }
     // Nothing is drawn until the terminal is taken back (after a stop), or ever again; the
@@ -519,12 +587,7 @@ void ConsoleHost::Leave() {
 }
 
 void ConsoleHost::Resume() {
-    if (mode_ == Mode::Terminal) {
-        if (readsKeyboard_)
-            WriteAll(STDOUT_FILENO, Renderer::AltSendsEscape.data(),
-                     Renderer::AltSendsEscape.size());
-        Continued.store(1);
-    }
+    if (mode_ == Mode::Terminal) Continued.store(1);
     finished_ = false;
     if (leftLocked_) {
         leftLocked_ = false;
@@ -534,11 +597,12 @@ void ConsoleHost::Resume() {
 }
 
 void ConsoleHost::LeaveHook() {
-    Instance().Leave();
+    // Never the host's first use: a signal that comes while the host is being made finds none.
+    if (ConsoleHost* host = Started()) host->Leave();
 }
 
 void ConsoleHost::ResumeHook() {
-    Instance().Resume();
+    if (ConsoleHost* host = Started()) host->Resume();
 }
 
 void ConsoleHost::PrepareFork() {

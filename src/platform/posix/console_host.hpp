@@ -6,7 +6,10 @@
 // change not yet shown. The program's calls draw one themselves before any wait or look at the
 // input (ShowNow). Every use of the screen buffer and of the input queue holds the host's lock
 // (Lock); no console call of the program ever waits for the terminal: frames are written by the
-// host thread.
+// host thread. The host reads and draws only on descriptors of its own (terminal::Session).
+//
+// The console's window starts where the terminal's cursor is, over what the terminal shows:
+// the rows the program has not written are left as they are until it writes or clears them.
 #pragma once
 
 #include <atomic>
@@ -24,9 +27,11 @@ namespace conlib::posix {
 // holding the host's lock.
 class KeyboardSink {
   public:
-    // Decodes the keys of `bytes` that are complete, after those held from before. Returns
-    // true when the bytes end with the start of a sequence, held for its rest.
-    virtual bool TakeKeyboardBytes(const unsigned char* bytes, std::size_t count) = 0;
+    // Decodes the keys of `bytes` that are complete, after those held from before; while
+    // `cursorReportOwed`, the terminal's report of a cursor on row 1 is no key. Returns true
+    // when the bytes end with the start of a sequence, held for its rest.
+    virtual bool TakeKeyboardBytes(const unsigned char* bytes, std::size_t count,
+                                   bool cursorReportOwed) = 0;
     // No rest came in time: what is held is decoded as it stands (a lone ESC is Escape).
     virtual void TakeHeldBytes() = 0;
     // The keyboard has ended (the terminal hung up).
@@ -66,6 +71,11 @@ class ConsoleHost {
 
     // Whether the host thread reads the keyboard (standard input is a terminal).
     bool ReadsKeyboard() const { return readsKeyboard_; }
+
+    // Takes the keyboard over, when standard input is a terminal and it is not yet taken (a
+    // console whose output is no terminal takes it at the first look at the input, so that a
+    // pager behind a pipe keeps it until then). Holding the lock.
+    void TakeKeyboard();
 
     // The screen buffer, brought to the terminal's size if that changed. Holding the lock.
     ScreenBuffer& Screen();
@@ -110,11 +120,14 @@ class ConsoleHost {
 
   private:
     ConsoleHost();
+    void StartOnTerminal(int columns, int rows);
     void StartThread();
     void RunThread();
     void ReadKeyboard();
     int NextTimeoutMs(std::int64_t now) const;
     void FollowTerminalSize();
+    void TakeSize(int columns, int rows);
+    void DrawAfterHandBack();
     void Compose();
     void WriteComposed();
     void Wake();
@@ -146,12 +159,13 @@ class ConsoleHost {
     bool finished_ = false;
     bool leftLocked_ = false;  // Leave took the lock, for Resume to let go of
 
-    // The start-up question to the terminal: frames wait for its answer until answerDueMs_.
-    bool answerPending_ = false;
-    std::int64_t answerDueMs_ = 0;
-    unsigned altSetting_ = 0;  // the terminal's answer for mode 1036 (a ModeSetting)
+    // The host's own descriptors on the terminal (-1 when not taken).
+    int keyboardFd_ = -1;
+    int displayFd_ = -1;
 
-    // The keyboard: a sequence's start held since heldSinceMs_.
+    // The keyboard: a sequence's start held since heldSinceMs_. Not read while the process is
+    // in the background (a read would fail), until it is continued.
+    bool keyboardPaused_ = false;
     bool holding_ = false;
     std::int64_t heldSinceMs_ = 0;
     bool keyboardEnded_ = false;

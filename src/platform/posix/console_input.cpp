@@ -47,9 +47,11 @@ class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
     }
 
     // The terminal is drawn before any look at the input. From a terminal the host thread
-    // fills the queue; a stream is read the queue's own way, a key at a time.
+    // fills the queue (the keyboard is taken at the first look, when the output is no
+    // terminal); a stream is read the queue's own way, a key at a time.
     void Collect(bool wait) override {
         ConsoleHost& host = ConsoleHost::Instance();
+        if (source_ == Source::Terminal) host.TakeKeyboard();
         host.ShowNow();
         switch (source_) {
             case Source::None:
@@ -75,7 +77,9 @@ class ConsoleInput final : public platform::InputQueue, public KeyboardSink {
     }
 
     // The host thread's bytes from the terminal.
-    bool TakeKeyboardBytes(const unsigned char* bytes, std::size_t count) override {
+    bool TakeKeyboardBytes(const unsigned char* bytes, std::size_t count,
+                           bool cursorReportOwed) override {
+        SetCursorReportOwed(cursorReportOwed);
         return !TakeBytes(bytes, count);
     }
     void TakeHeldBytes() override { Decode(true); }

@@ -14,22 +14,17 @@
 //                                when 1)                                     CUU CUD CUF CUB
 //   CR  /  LF  /  BS             cursor to column 0 / one row down / one column left (the
 //                                terminal does no output processing: LF keeps the column)
-//   LF on the last row           the screen scrolls up one line, into the terminal's history
+//   LF on the last row           the screen scrolls up one line, into the terminal's history:
+//                                every row that leaves the window's top leaves this way
 //   ESC [ K                      erase to the end of the line, in the current colours   EL
 //   ESC [ N X                    erase N characters from the cursor, which stays        ECH
-//   ESC [ 2 J                    erase the screen, in the current colours                ED
 //   ESC [ ? 2026 h  /  l         begin / end a frame of synchronized output, where the
 //                                terminal said it supports it
 //   BEL                          the bell
 //   UTF-8 text                   the code page 437 glyphs of the cells
 //
-// And, for the console host's takeover and restore of the terminal:
-//
-//   ESC [ ? 2026 $ p             asks whether synchronized output is supported      DECRQM
-//   ESC [ ? 1036 $ p             asks how Alt (meta) keys are sent                  DECRQM
-//   ESC [ c                      asks for the terminal's attributes: its answer ends the
-//                                answers to the questions before it                    DA1
-//   ESC [ ? 1036 h  /  l         Alt keys sent as ESC and the key / the terminal's own way
+// The screen is never erased whole (ED): some terminals copy what it showed into their
+// history then, and a row would stand there twice. A redraw erases row by row.
 #include "renderer.hpp"
 
 #include <algorithm>
@@ -84,6 +79,14 @@ struct Short {
     }
     std::string_view View() const { return {bytes, size}; }
 };
+
+// Whether the terminal shows `model[x]` already, as `front` records it: a cell the renderer
+// did not draw is left as it is until the buffer's cell is written.
+bool Shown(CellRow model, const Cell* front, int x) {
+    return front[x].unknown ? !model.Written(x) : model[x] == front[x];
+}
+
+constexpr Cell UnknownCell{0, 0, true};
 
 // A cell that the terminal can show by erasing it: a blank whose attribute has only colours.
 bool Erasable(const Cell& cell) {
@@ -199,13 +202,21 @@ void FrameBytes::Spill() {
 void Renderer::Reset(int columns, int rows, Start start) {
     columns_ = columns;
     rows_ = rows;
-    front_.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), BlankCell);
+    front_.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows),
+                  start == Start::ScrollOut ? BlankCell : UnknownCell);
     cursorX_ = Unknown;
     cursorY_ = Unknown;
     wrapPending_ = false;
     attribute_ = NoAttribute;
     startPending_ = true;
     start_ = start;
+    startColumn_ = 0;
+    startRow_ = 0;
+}
+
+void Renderer::StartAt(int column, int row) {
+    startColumn_ = std::clamp(column, 0, columns_ - 1);
+    startRow_ = std::clamp(row, 0, rows_ - 1);
 }
 
 void Renderer::Render(ScreenBuffer& screen, int windowTop, FrameBytes& out) {
@@ -214,28 +225,18 @@ void Renderer::Render(ScreenBuffer& screen, int windowTop, FrameBytes& out) {
     const std::size_t opened = out.Size();
 
     ScreenChanges changes = screen.TakeChanges();
-    if (changes.scrolled >= rows_) {
-        // Nothing shown survives the scroll: start from an empty screen.
-        startPending_ = true;
-        start_ = Start::Erase;
-    }
-    if (startPending_) {
-        StartAfresh(out);
+    const bool redraw = startPending_ && start_ != Start::AtCursor;
+    if (startPending_) StartAfresh(out);
+    if (changes.scrolled > 0) Scroll(screen, windowTop, changes, out);
+    if (redraw) {
         changes.firstRow = windowTop;
         changes.endRow = windowTop + rows_;
-    } else if (changes.scrolled > 0) {
-        ScrollUp(changes.scrolled, out);
     }
 
     const int firstRow = std::max(changes.firstRow - windowTop, 0);
     const int endRow = std::min(changes.endRow - windowTop, rows_);
-    if (endRow - firstRow >= 3 && EraseAll(screen, windowTop, out)) {
-        for (int y = 0; y < rows_; ++y)
-            RenderRow(screen.RowFrom(screen.WindowLeft(), windowTop + y), y, out);
-    } else {
-        for (int y = firstRow; y < endRow; ++y)
-            RenderRow(screen.RowFrom(screen.WindowLeft(), windowTop + y), y, out);
-    }
+    for (int y = firstRow; y < endRow; ++y)
+        RenderRow(screen.RowFrom(screen.WindowLeft(), windowTop + y), y, out);
     if (changes.bells > 0) out.Append('\a');
     const int cursorRow = screen.CursorY() - windowTop;
     const int cursorColumn = screen.CursorX() - screen.WindowLeft();
@@ -251,85 +252,122 @@ void Renderer::Render(ScreenBuffer& screen, int windowTop, FrameBytes& out) {
     }
 }
 
-void Renderer::Finish(FrameBytes& out) {
-    if (attribute_ != ScreenBuffer::DefaultAttribute && attribute_ != NoAttribute) {
+void Renderer::Finish(const ScreenBuffer* model, int windowTop, FrameBytes& out) {
+    if (startPending_) return;  // nothing was drawn
+    if (attribute_ != ScreenBuffer::DefaultAttribute) {
         SetAttribute(ScreenBuffer::DefaultAttribute, out);
     }
-    if (cursorX_ != 0 || wrapPending_) {
-        out.Append("\r\n");
-        cursorX_ = 0;
-        wrapPending_ = false;
-        if (cursorY_ != Unknown && cursorY_ + 1 < rows_) ++cursorY_;
+    if (model == nullptr) {
+        if (!AtLineStart()) {
+            if (cursorY_ == rows_ - 1) {
+                LineFeedAtBottom(out, true);
+            } else {
+                out.Append("\r\n");
+                cursorX_ = 0;
+                wrapPending_ = false;
+                if (cursorY_ != Unknown) ++cursorY_;
+            }
+        }
+        return;
     }
+    // The line after the lowest of the cursor's and the rows that show output.
+    const ScreenBuffer& screen = *model;
+    const int left = screen.WindowLeft();
+    int target = std::clamp(screen.CursorY() - windowTop, 0, rows_ - 1);
+    if (screen.CursorX() != left) ++target;
+    for (int y = rows_ - 1; y >= target; --y) {
+        const CellRow row = screen.RowFrom(left, windowTop + y);
+        bool output = false;
+        for (int x = 0; x < columns_ && !output; ++x) {
+            output = row.Written(x) && !(Erasable(row[x]) && row[x].attr == BlankCell.attr);
+        }
+        if (output) {
+            target = y + 1;
+            break;
+        }
+    }
+    if (target < rows_) {
+        MoveTo(0, target, out);
+        return;
+    }
+    MoveTo(0, rows_ - 1, out);
+    LineFeedAtBottom(out, true);
 }
 
 void Renderer::StartAfresh(FrameBytes& out) {
-    std::fill(front_.begin(), front_.end(), BlankCell);
-    SetAttribute(ScreenBuffer::DefaultAttribute, out);
-    if (start_ == Start::ScrollOut) {
-        // From the last row, one line feed per row moves everything shown into the history.
-        MoveTo(0, rows_ - 1, out);
-        out.Append('\n', static_cast<std::size_t>(rows_));
-        out.Append("\x1b[H");
-    } else {
-        out.Append("\x1b[H\x1b[2J");
+    startPending_ = false;
+    switch (start_) {
+        case Start::AtCursor:
+            cursorX_ = startColumn_;
+            cursorY_ = startRow_;
+            wrapPending_ = false;
+            return;
+        case Start::Redraw:
+            std::fill(front_.begin(), front_.end(), UnknownCell);
+            SetAttribute(ScreenBuffer::DefaultAttribute, out);
+            out.Append("\x1b[H");
+            break;
+        case Start::ScrollOut:
+            // From the last row, one line feed per row moves everything shown into the history.
+            std::fill(front_.begin(), front_.end(), BlankCell);
+            SetAttribute(ScreenBuffer::DefaultAttribute, out);
+            MoveTo(0, rows_ - 1, out);
+            out.Append('\n', static_cast<std::size_t>(rows_));
+            out.Append("\x1b[H");
+            break;
     }
     cursorX_ = 0;
     cursorY_ = 0;
     wrapPending_ = false;
-    startPending_ = false;
 }
 
-void Renderer::ScrollUp(int lines, FrameBytes& out) {
-    // The lines a scroll brings in take the current colours: make them the default ones.
+void Renderer::LineFeedAtBottom(FrameBytes& out, bool keepRows) {
+    // The line a scroll brings in takes the current colours: make them the default ones.
     SetAttribute(ScreenBuffer::DefaultAttribute, out);
-    MoveTo(cursorX_ != Unknown && !wrapPending_ ? cursorX_ : 0, rows_ - 1, out);
-    out.Append('\n', static_cast<std::size_t>(lines));
-    const auto shift = static_cast<std::ptrdiff_t>(lines) * columns_;
-    std::copy(front_.begin() + shift, front_.end(), front_.begin());
-    std::fill(front_.end() - shift, front_.end(), BlankCell);
+    out.Append(cursorX_ == 0 && !wrapPending_ ? "\n" : "\r\n");
+    cursorX_ = 0;
+    wrapPending_ = false;
+    // Without `keepRows` the rows above are left as they were recorded: every one of them is
+    // replaced by later line feeds of the same frame.
+    if (keepRows) std::copy(front_.begin() + columns_, front_.end(), front_.begin());
+    std::fill(front_.end() - columns_, front_.end(), BlankCell);
 }
 
-bool Renderer::EraseAll(const ScreenBuffer& screen, int windowTop, FrameBytes& out) {
-    // Worth it when many rows that show something are to be blank: each would take a move
-    // and an erase of its own, while every cell that stays as it is must be drawn again.
-    const int width = std::min(columns_, screen.Columns() - screen.WindowLeft());
-    std::uint16_t blank = NoAttribute;
-    int rowsToBlank = 0;
-    long cellsToRedraw = 0;
-    for (int y = 0; y < rows_; ++y) {
-        const CellRow model = screen.RowFrom(screen.WindowLeft(), windowTop + y);
-        const Cell* front = FrontRow(y);
-        if (Erasable(model[0]) && blank == NoAttribute) blank = model[0].attr;
-        bool allBlank = blank != NoAttribute;
-        bool same = true;
-        for (int x = 0; x < width; ++x) {
-            const bool blankHere = ErasedAlike(model[x], blank);
-            allBlank = allBlank && blankHere;
-            if (model[x] == front[x]) {
-                if (!blankHere) ++cellsToRedraw;
-            } else {
-                same = false;
-            }
-        }
-        if (allBlank && !same) ++rowsToBlank;
+void Renderer::Scroll(const ScreenBuffer& screen, int windowTop, const ScreenChanges& changes,
+                      FrameBytes& out) {
+    // The window's content moved up by `scrolled` rows: the rows that leave its top are shown
+    // as they are now where they stand, then go into the terminal's history by line feeds on
+    // the last row, each row below them drawn there as it comes in, as printed text scrolls.
+    const int left = screen.WindowLeft();
+    const int oldTop = windowTop - changes.scrolled;
+    const int leaving = std::min(changes.scrolled, rows_);
+    for (int y = 0; y < leaving; ++y) {
+        if (oldTop + y >= 0) RenderRow(screen.RowFrom(left, oldTop + y), y, out);
     }
-    if (blank == NoAttribute || rowsToBlank < 3 || cellsToRedraw + 4 >= rowsToBlank * 4L) {
-        return false;
+    // Rows the buffer no longer holds are gone: the first row brought in is the oldest still
+    // there.
+    const int first = std::max(oldTop + rows_, 0);
+    const int end = windowTop + rows_;
+    for (int row = first; row < end; ++row) {
+        MoveTo(cursorX_ != Unknown && cursorY_ == rows_ - 1 ? cursorX_ : 0, rows_ - 1, out);
+        LineFeedAtBottom(out, end - row <= rows_);
+        RenderRow(screen.RowFrom(left, row), rows_ - 1, out);
     }
-    SetAttribute(blank, out);
-    out.Append("\x1b[2J");
-    std::fill(front_.begin(), front_.end(), Cell{ScreenBuffer::Blank, blank});
-    return true;
 }
 
 void Renderer::RenderRow(CellRow model, int y, FrameBytes& out) {
     Cell* front = FrontRow(y);
     int lastChange = -1;
     for (int x = columns_ - 1; x >= 0 && lastChange < 0; --x) {
-        if (!(model[x] == front[x])) lastChange = x;
+        if (!Shown(model, front, x)) lastChange = x;
     }
     if (lastChange < 0) return;
+    // Cells the renderer did not draw and must leave as they are stand before the row's
+    // written span and after it: no erase to the end of the line may reach them.
+    int lastKept = -1;
+    for (int x = columns_ - 1; x > lastChange && lastKept < 0; --x) {
+        if (front[x].unknown && !model.Written(x)) lastKept = x;
+    }
     // The cells from tailStart to the end of the row are blanks that an erase can show.
     int tailStart = columns_;
     if (Erasable(model[columns_ - 1])) {
@@ -342,10 +380,13 @@ void Renderer::RenderRow(CellRow model, int y, FrameBytes& out) {
     int x = 0;
     for (;;) {
         int next = x;
-        while (next <= lastChange && model[next] == front[next])
+        bool unknownBetween = false;
+        while (next <= lastChange && Shown(model, front, next)) {
+            unknownBetween = unknownBetween || front[next].unknown;
             ++next;
+        }
         if (next > lastChange) return;
-        if (next > x && cursorY_ == y && cursorX_ == x && !wrapPending_) {
+        if (next > x && cursorY_ == y && cursorX_ == x && !wrapPending_ && !unknownBetween) {
             // The cells between are as shown: writing them again may be shorter than a move.
             char move[48];
             const std::size_t moveCost = BestMove(next, y, move);
@@ -363,7 +404,7 @@ void Renderer::RenderRow(CellRow model, int y, FrameBytes& out) {
         }
         x = next;
 
-        if (x >= tailStart) {
+        if (x >= tailStart && lastKept < 0) {
             // Only blanks from here on: an erase to the end of the line, when it is shorter
             // than writing them (and always at the last column, which leaves no wrap pending).
             const std::uint16_t attribute = model[x].attr;
@@ -383,7 +424,7 @@ void Renderer::RenderRow(CellRow model, int y, FrameBytes& out) {
             int end = x;
             int lastInRun = x;
             while (end <= lastChange && ErasedAlike(model[end], attribute)) {
-                if (!(model[end] == front[end])) lastInRun = end;
+                if (!Shown(model, front, end)) lastInRun = end;
                 ++end;
             }
             const int count = lastInRun - x + 1;

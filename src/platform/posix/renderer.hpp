@@ -47,19 +47,23 @@ class FrameBytes {
 
 class Renderer {
   public:
-    // How the terminal's present content is done away with at the next frame.
+    // What the terminal shows when the renderer starts, and how the next frame deals with it.
     enum class Start {
-        ScrollOut,  // scrolled up out of view, into the terminal's history (a session's start)
-        Erase,      // erased (the terminal's size changed under it)
+        // Its cursor is at a known place, set with StartAt: what it shows is left as it is,
+        // cell by cell, until the buffer's cell there is written.
+        AtCursor,
+        // Unknown (the terminal's size changed under it, or something else drew on it): every
+        // row of the window is drawn again, erased row by row.
+        Redraw,
+        // Unknown, and so is the cursor: it is scrolled up out of view, into the terminal's
+        // history.
+        ScrollOut,
     };
-
-    // The sequences of the terminal's takeover and restore, and of the start-up query.
-    static constexpr std::string_view AltSendsEscape = "\x1b[?1036h";
-    static constexpr std::string_view AltSendsEighthBit = "\x1b[?1036l";
-    static constexpr std::string_view StartupQuery = "\x1b[?2026$p\x1b[?1036$p\x1b[c";
 
     // Forgets what the terminal shows: the next frame starts it afresh at this size.
     void Reset(int columns, int rows, Start start);
+    // With Start::AtCursor: where the terminal's cursor is.
+    void StartAt(int column, int row);
 
     // Whether frames are wrapped in synchronized output (the terminal said it supports it).
     void SetSynchronized(bool synchronized) { synchronized_ = synchronized; }
@@ -70,17 +74,23 @@ class Renderer {
     // record of changes.
     void Render(ScreenBuffer& screen, int windowTop, FrameBytes& out);
 
-    // Appends what leaves the terminal fit for the next program: default colours and, when
-    // the cursor is not at the start of a line, a line break.
-    void Finish(FrameBytes& out);
+    // Appends what leaves the terminal fit for the next program: default colours, and the
+    // cursor at the start of the line after the last one of `screen`'s window with output or
+    // the cursor's own, whichever is lower. Without a screen (one that may be changing under
+    // it), the line after the terminal's cursor unless that is at a line's start already.
+    void Finish(const ScreenBuffer* screen, int windowTop, FrameBytes& out);
+
+    // Whether the terminal's cursor is at the start of a line, as far as the renderer knows.
+    bool AtLineStart() const { return cursorX_ == 0 && !wrapPending_; }
 
   private:
     static constexpr std::uint16_t NoAttribute = 0xFFFF;
     static constexpr int Unknown = -1;
 
     void StartAfresh(FrameBytes& out);
-    void ScrollUp(int lines, FrameBytes& out);
-    bool EraseAll(const ScreenBuffer& screen, int windowTop, FrameBytes& out);
+    void Scroll(const ScreenBuffer& screen, int windowTop, const ScreenChanges& changes,
+                FrameBytes& out);
+    void LineFeedAtBottom(FrameBytes& out, bool keepRows);
     void RenderRow(CellRow model, int y, FrameBytes& out);
     void PutCell(const Cell& cell, FrameBytes& out);
     std::size_t BestMove(int x, int y, char* move) const;
@@ -104,6 +114,8 @@ class Renderer {
     bool startPending_ = false;
     bool synchronized_ = false;
     Start start_ = Start::ScrollOut;
+    int startColumn_ = 0;
+    int startRow_ = 0;
 };
 
 }  // namespace conlib::posix

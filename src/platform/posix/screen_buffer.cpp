@@ -29,6 +29,7 @@ void ScreenBuffer::Resize(int columns, int rows) {
     }
     chars_ = std::move(chars);
     attrs_ = std::move(attrs);
+    kept_.clear();
     columns_ = columns;
     rows_ = rows;
     top_ = 0;
@@ -77,10 +78,11 @@ void ScreenBuffer::MoveWindow(int left, int top) {
     windowLeft_ = left;
     windowTop_ = top;
     const int bottom = windowTop_ + windowRows_;
-    if (!sideways && down > 0 && down < windowRows_ && changes_.scrolled < rows_) {
-        // Shown as a scroll of the terminal: only the rows it brings in are drawn.
+    if (!sideways && down > 0) {
+        // Shown as a scroll of the terminal, however far: every row that leaves the window's
+        // top goes into the terminal's history, and the rows it brings in are drawn.
         changes_.scrolled = std::min(changes_.scrolled + down, rows_);
-        MarkRows(bottom - down, bottom);
+        MarkRows(std::max(bottom - down, windowTop_), bottom);
         return;
     }
     MarkRows(windowTop_, bottom);
@@ -201,7 +203,17 @@ int ScreenBuffer::CopyRow(int y, int x, int count, Cell* cells) const {
 void ScreenBuffer::MarkWritten(int y, int x, std::size_t cells) {
     const std::size_t end = static_cast<std::size_t>(x) + cells;
     const auto width = static_cast<std::size_t>(columns_);
-    MarkRows(y, y + static_cast<int>((end + width - 1) / width));
+    const int endRow = y + static_cast<int>((end + width - 1) / width);
+    MarkRows(y, endRow);
+    for (int row = y; row < endRow && static_cast<std::size_t>(row) < kept_.size(); ++row) {
+        const std::size_t rowStart = static_cast<std::size_t>(row - y) * width;
+        const std::size_t from = row == y ? static_cast<std::size_t>(x) : 0;
+        NoteWritten(row, static_cast<int>(from), static_cast<int>(std::min(width, end - rowStart)));
+    }
+}
+
+void ScreenBuffer::KeepTerminalRows(int rows) {
+    kept_.assign(static_cast<std::size_t>(std::clamp(rows, 0, rows_)), Span{0, 0});
 }
 
 ScreenChanges ScreenBuffer::TakeChanges() {
@@ -215,6 +227,7 @@ bool ScreenBuffer::PutGlyph(std::uint8_t ch) {
     chars_[cell] = ch;
     attrs_[cell] = attribute_;
     MarkRows(cursorY_, cursorY_ + 1);
+    NoteWritten(cursorY_, cursorX_, cursorX_ + 1);
     if (cursorX_ + 1 == columns_) return true;
     ++cursorX_;
     return false;
@@ -234,6 +247,10 @@ void ScreenBuffer::ScrollUp() {
     const std::size_t bottom = RowOffset(rows_ - 1);
     std::fill_n(&chars_[bottom], columns_, Blank);
     std::fill_n(&attrs_[bottom], columns_, attribute_);
+    if (!kept_.empty()) {
+        kept_.erase(kept_.begin());
+        if (kept_.size() + 1 == static_cast<std::size_t>(rows_)) kept_.push_back({0, columns_});
+    }
     changes_.scrolled = std::min(changes_.scrolled + 1, rows_);
     // Rows changed before the scroll have moved up with it.
     if (changes_.firstRow < changes_.endRow) {

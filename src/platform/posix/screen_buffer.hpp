@@ -12,6 +12,8 @@
 // otherwise. A line feed on the buffer's last row scrolls the whole buffer, as before.
 #pragma once
 
+#include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,15 +23,22 @@ namespace conlib::posix {
 struct Cell {
     std::uint8_t ch;
     std::uint16_t attr;
+    // Only in what a renderer remembers of a terminal: the cell shows something it did not
+    // draw (the shell's text, or whatever a terminal shows after it was drawn over).
+    bool unknown = false;
     friend bool operator==(const Cell&, const Cell&) = default;
 };
 
 // A row of cells as the buffer stores them, from some column on: `[x]` is the cell x columns
-// further right.
+// further right. Cells x with writtenFrom <= x < writtenEnd have been written since the
+// buffer started; the others still stand for what the terminal showed before.
 struct CellRow {
     const std::uint8_t* chars;
     const std::uint16_t* attrs;
+    int writtenFrom = INT_MIN;
+    int writtenEnd = INT_MAX;
     Cell operator[](int x) const { return Cell{chars[x], attrs[x]}; }
+    bool Written(int x) const { return x >= writtenFrom && x < writtenEnd; }
 };
 
 // What changed since the renderer last looked.
@@ -105,7 +114,12 @@ class ScreenBuffer {
     // Row y from column x on; (x, y) must lie inside the buffer.
     CellRow RowFrom(int x, int y) const {
         const std::size_t cell = RowOffset(y) + static_cast<std::size_t>(x);
-        return CellRow{&chars_[cell], &attrs_[cell]};
+        CellRow row{&chars_[cell], &attrs_[cell]};
+        if (static_cast<std::size_t>(y) < kept_.size()) {
+            row.writtenFrom = kept_[static_cast<std::size_t>(y)].from - x;
+            row.writtenEnd = kept_[static_cast<std::size_t>(y)].end - x;
+        }
+        return row;
     }
     // The `count` cells of row y from column x on, as far as the row goes; the rest of `cells`
     // is left as it is. Returns the number copied.
@@ -113,6 +127,13 @@ class ScreenBuffer {
 
     // The changes since the last call, which starts a new record.
     ScreenChanges TakeChanges();
+
+    // Rows [0, rows) stand for what a terminal shows where the buffer starts: until a cell of
+    // theirs is written, it is left as the terminal shows it. The written cells of a row are
+    // kept as the span from the first to the last written. Forgotten (every cell counts as
+    // written) by a resize of the buffer and by ForgetTerminalRows.
+    void KeepTerminalRows(int rows);
+    void ForgetTerminalRows() { kept_.clear(); }
     // Records every row as changed.
     void MarkAllChanged() { MarkRows(0, rows_); }
 
@@ -132,6 +153,13 @@ class ScreenBuffer {
     std::size_t ForEachRun(std::size_t count, int x, int y, Step step) const;
     // Marks the rows that `cells` cells written from (x, y) on cover.
     void MarkWritten(int y, int x, std::size_t cells);
+    // Notes cells [from, end) of row y as written, in a row kept as the terminal shows it.
+    void NoteWritten(int y, int from, int end) {
+        if (static_cast<std::size_t>(y) >= kept_.size()) return;
+        Span& span = kept_[static_cast<std::size_t>(y)];
+        span.from = span.from < span.end ? std::min(span.from, from) : from;
+        span.end = std::max(span.end, end);
+    }
     // Moves the window to (left, top), recording what the move shows.
     void MoveWindow(int left, int top);
     // Moves the window the least that brings it inside the buffer and, when it follows the
@@ -155,6 +183,13 @@ class ScreenBuffer {
     int windowRows_;
     bool windowFollows_ = false;
     ScreenChanges changes_ = {0, 0, 0, 0};
+    // The written span of each row kept as the terminal shows it, from row 0; from >= end
+    // when none is written.
+    struct Span {
+        int from;
+        int end;
+    };
+    std::vector<Span> kept_;
 };
 
 }  // namespace conlib::posix

@@ -1,9 +1,10 @@
-// The signal handlers that put the terminal back before a signal ends or stops the process.
+// The signal handlers that hand the terminal back before a signal ends or stops the process.
 #include "signals.hpp"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <initializer_list>
 
 #include <pthread.h>
 
@@ -13,8 +14,8 @@ namespace {
 
 bool Installed = false;
 TerminalActions Actions{nullptr, nullptr};
-// What each signal did before the library's handler: the program's handler, or the default.
-struct sigaction Previous[NSIG];
+// The flags each signal's handler was installed with, for its reinstallation after a stop.
+int InstalledFlags[NSIG];
 
 // Whether the default action of `signal` ends the process: all signals but those it ignores
 // and those that stop or continue it.
@@ -37,9 +38,8 @@ bool EndsProcess(int signal) {
     }
 }
 
-bool IsHandler(const struct sigaction& action) {
-    if ((action.sa_flags & SA_SIGINFO) != 0) return action.sa_sigaction != nullptr;
-    return action.sa_handler != SIG_DFL && action.sa_handler != SIG_IGN;
+bool ByDefault(const struct sigaction& action) {
+    return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
 }
 
 void Leave() {
@@ -48,24 +48,6 @@ void Leave() {
 
 void Resume() {
     if (Actions.resume != nullptr) Actions.resume();
-}
-
-// Runs the program's own handler for `signal` as the system would have run it: with its mask
-// added to the signals blocked, and once only when it asked to be reset.
-void RunPrevious(int signal, siginfo_t* info, void* context) {
-    const struct sigaction previous = Previous[signal];
-    if ((static_cast<unsigned>(previous.sa_flags) & SA_RESETHAND) != 0) {
-        Previous[signal] = {};
-        Previous[signal].sa_handler = SIG_DFL;
-    }
-    sigset_t blocked;
-    pthread_sigmask(SIG_BLOCK, &previous.sa_mask, &blocked);
-    if ((previous.sa_flags & SA_SIGINFO) != 0) {
-        previous.sa_sigaction(signal, info, context);
-    } else {
-        previous.sa_handler(signal);
-    }
-    pthread_sigmask(SIG_SETMASK, &blocked, nullptr);
 }
 
 // The default action of `signal`, taken once this handler returns: the signal is blocked while
@@ -79,23 +61,19 @@ void TakeDefault(int signal) {
     raise(signal);
 }
 
-void OnSignal(int signal, siginfo_t* info, void* context);
+void OnSignal(int signal);
 
 void InstallHandler(int signal, int flags) {
     struct sigaction action {};
-    action.sa_sigaction = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_SIGINFO | SA_ONSTACK | flags;
+    action.sa_handler = OnSignal;
+    sigfillset(&action.sa_mask);
+    action.sa_flags = SA_ONSTACK | flags;
+    InstalledFlags[signal] = flags;
     sigaction(signal, &action, nullptr);
 }
 
-void OnStop(int signal, siginfo_t* info, void* context) {
+void OnStop(int signal) {
     Leave();
-    if (IsHandler(Previous[signal])) {
-        RunPrevious(signal, info, context);
-        Resume();
-        return;
-    }
     // Stop as the signal would have stopped the process, and take over again on return.
     TakeDefault(signal);
     sigset_t stop;
@@ -103,34 +81,21 @@ void OnStop(int signal, siginfo_t* info, void* context) {
     sigaddset(&stop, signal);
     pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
     // Stopped here; continued.
-    InstallHandler(signal, Previous[signal].sa_flags & SA_RESTART);
+    InstallHandler(signal, InstalledFlags[signal]);
     Resume();
 }
 
-void OnSignal(int signal, siginfo_t* info, void* context) {
+void OnSignal(int signal) {
     const int savedErrno = errno;
-    // A program that saved this handler and put it back through signal() has it called
-    // without SA_SIGINFO: then `info` and `context` are no pointers at all.
-    struct sigaction current {};
-    if (sigaction(signal, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0) {
-        info = nullptr;
-        context = nullptr;
-    }
     if (signal == SIGCONT) {
-        // Stopped by a signal that could not be caught: take the terminal back.
+        // Continued after a stop that could not be caught, or after our own: the screen may
+        // have been drawn over.
         Resume();
-        if (IsHandler(Previous[signal])) RunPrevious(signal, info, context);
     } else if (signal == SIGTSTP) {
-        OnStop(signal, info, context);
+        OnStop(signal);
     } else {
         Leave();
-        if (IsHandler(Previous[signal])) {
-            RunPrevious(signal, info, context);
-            // The program's handler returned: the process goes on.
-            Resume();
-        } else {
-            TakeDefault(signal);
-        }
+        TakeDefault(signal);
     }
     errno = savedErrno;
 }
@@ -164,14 +129,18 @@ void Install(TerminalActions actions) {
         struct sigaction current {};
         // Signals the system keeps for itself cannot be asked about.
         if (sigaction(signal, nullptr, &current) != 0) continue;
-        if (!IsHandler(current) && current.sa_handler == SIG_IGN) continue;
-        Previous[signal] = current;
-        // The program's handler restarts interrupted calls if it asked for that; so does
-        // SIGCONT's, which interrupts nothing the program would see otherwise.
-        InstallHandler(signal, signal == SIGCONT ? SA_RESTART : (current.sa_flags & SA_RESTART));
+        if (!ByDefault(current)) continue;
+        // Calls that the signal interrupts are restarted where the system can: by default they
+        // would never have been interrupted at all.
+        InstallHandler(signal, SA_RESTART);
     }
     ProvideAlternateStack();
     at_quick_exit(LeaveAtQuickExit);
+}
+
+void UnblockFaults(sigset_t& mask) {
+    for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT})
+        sigdelset(&mask, fault);
 }
 
 }  // namespace conlib::posix::signals

@@ -1,33 +1,120 @@
 #include "terminal.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
+#include "handles.hpp"
+#include "platform/common/vt_input.hpp"
 #include "signals.hpp"
 
 namespace conlib::posix::terminal {
 
 namespace {
 
-bool Taken = false;
+// The questions of the takeover: synchronized output, how Alt keys are sent, in-band size
+// reports, the cursor's place (CPR, which tmux and GNU screen answer, and DECXCPR, which others
+// answer with a marker that keeps it apart from a key), and last the device attributes, which
+// every terminal answers, so its answer ends the answers to all the others.
+constexpr std::string_view Questions = "\x1b[?2026$p\x1b[?1036$p\x1b[?2048$p\x1b[6n\x1b[?6n\x1b[c";
+
+// How long the answers may take: longer than a round trip over a slow remote connection.
+// A terminal that never answers costs this once, at the takeover.
+constexpr int AnswerWaitMs = 500;
+
+using Report = platform::TerminalReport;
+
+bool DisplayTaken = false;
+bool KeyboardTaken = false;
+bool SignalsInstalled = false;
 // The process that took the terminal over: a child of fork leaves it to its parent.
 pid_t Owner = 0;
 Hooks TheHooks{nullptr, nullptr};
-// The keyboard's terminal (standard input), and the display's when it is another one.
-int KeyboardFd = -1;
-int DisplayFd = -1;
+Session TheSession;
+// The descriptor whose settings are the keyboard's, and the display's when it is another
+// terminal (-1 otherwise).
+int KeyboardSettingsFd = -1;
+int DisplaySettingsFd = -1;
 termios KeyboardOriginal{};
 termios DisplayOriginal{};
-bool Rendering = false;
-// Set while the terminal is as it was: after a signal's leave until the process goes on, and
-// for good at exit.
+// The modes the takeover set, and the bytes that put each back as the terminal had it.
+char ModesSet[64];
+std::size_t ModesSetLength = 0;
+char ModesBack[64];
+std::size_t ModesBackLength = 0;
+std::atomic<bool> Owed{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+// Set while the terminal is handed back: after a stop until the process goes on in the
+// foreground, and for good once the process ends.
 volatile std::sig_atomic_t Left = 0;
 volatile std::sig_atomic_t Exited = 0;
+
+std::int64_t NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+void Append(char* to, std::size_t& length, std::size_t capacity, std::string_view text) {
+    if (length + text.size() > capacity) return;
+    std::memcpy(to + length, text.data(), text.size());
+    length += text.size();
+}
+
+bool SameTerminal(int first, int second) {
+    struct stat a {};
+    struct stat b {};
+    return fstat(first, &a) == 0 && fstat(second, &b) == 0 && a.st_rdev == b.st_rdev;
+}
+
+// The terminal on `fd` opened afresh: an open file of the host's own, so that its
+// non-blocking reads change nothing for the shell or the program. Where it cannot be opened
+// by name, a close-on-exec copy of `fd`, which shares the open file and so stays blocking.
+int OpenAfresh(int fd) {
+    char name[256];
+    if (ttyname_r(fd, name, sizeof name) == 0) {
+        const int fresh = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+        if (fresh >= 0 && SameTerminal(fresh, fd)) return fresh;
+        if (fresh >= 0) close(fresh);
+    }
+    return fcntl(fd, F_DUPFD_CLOEXEC, 3);
+}
+
+// A process in the background stops as a terminal program does when it takes the terminal,
+// until it is brought to the foreground. A program that ignores, blocks or handles SIGTTOU
+// has chosen to go on in the background, and does.
+void WaitForForeground(int fd) {
+    for (int tries = 0; tries < 100; ++tries) {
+        const pid_t foreground = tcgetpgrp(fd);
+        if (foreground < 0 || foreground == getpgrp()) return;
+        struct sigaction action {};
+        sigset_t blocked;
+        if (sigaction(SIGTTOU, nullptr, &action) != 0 ||
+            pthread_sigmask(SIG_BLOCK, nullptr, &blocked) != 0)
+            return;
+        const bool byDefault = (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL;
+        if (!byDefault || sigismember(&blocked, SIGTTOU) == 1) return;
+        kill(0, SIGTTOU);  // stops the job here; it goes on when continued
+    }
+}
+
+bool InForeground() {
+    const int fd = TheSession.keyboardFd >= 0 ? TheSession.keyboardFd : TheSession.displayFd;
+    if (fd < 0) return true;
+    const pid_t foreground = tcgetpgrp(fd);
+    return foreground < 0 || foreground == getpgrp();
+}
 
 // No output processing: the renderer's bytes reach the terminal as they are.
 void RawOutput(termios& settings) {
@@ -43,7 +130,7 @@ termios KeyboardSettings() {
     settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN | ISIG);
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
-    if (Rendering && DisplayFd < 0) RawOutput(settings);
+    if (DisplayTaken && DisplaySettingsFd < 0) RawOutput(settings);
     return settings;
 }
 
@@ -53,39 +140,105 @@ termios DisplaySettings() {
     return settings;
 }
 
-// Everything here is safe in a signal handler.
+// Everything from here to the end of the namespace is safe in a signal handler. Switches wait
+// for output to drain but never discard type-ahead.
 void Apply(int fd, const termios& settings) {
     while (tcsetattr(fd, TCSADRAIN, &settings) != 0 && errno == EINTR) {
     }
 }
 
 void ApplyOurs() {
-    if (KeyboardFd >= 0) Apply(KeyboardFd, KeyboardSettings());
-    if (DisplayFd >= 0) Apply(DisplayFd, DisplaySettings());
+    if (KeyboardSettingsFd >= 0) Apply(KeyboardSettingsFd, KeyboardSettings());
+    if (DisplaySettingsFd >= 0) Apply(DisplaySettingsFd, DisplaySettings());
 }
 
 void ApplyOriginal() {
-    if (KeyboardFd >= 0) Apply(KeyboardFd, KeyboardOriginal);
-    if (DisplayFd >= 0) Apply(DisplayFd, DisplayOriginal);
+    if (KeyboardSettingsFd >= 0) Apply(KeyboardSettingsFd, KeyboardOriginal);
+    if (DisplaySettingsFd >= 0) Apply(DisplaySettingsFd, DisplayOriginal);
 }
 
-void Leave() {
+void WriteDisplay(const char* bytes, std::size_t length) {
+    if (TheSession.displayFd >= 0 && length > 0) WriteAll(TheSession.displayFd, bytes, length);
+}
+
+// Reads the terminal until the device attributes answer has come or `waitMs` have passed.
+// What else arrives is handed to `take`, answers and keys alike; returns whether the fence
+// came. Every answer of a terminal is shorter than the buffer.
+template <class Take>
+bool ReadAnswers(int waitMs, Take take) {
+    const int fd = TheSession.keyboardFd;
+    if (fd < 0) return false;
+    unsigned char pending[512];
+    std::size_t held = 0;
+    platform::DecoderState state;
+    state.cursorReportOwed = true;
+    const std::int64_t due = NowMs() + waitMs;
+    for (;;) {
+        const std::int64_t left = due - NowMs();
+        if (left <= 0) break;
+        pollfd in{fd, POLLIN, 0};
+        const int ready = poll(&in, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        const ssize_t n = read(fd, pending + held, sizeof pending - held);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        if (n <= 0) break;
+        held += static_cast<std::size_t>(n);
+        std::size_t at = 0;
+        bool fenced = false;
+        while (at < held && !fenced) {
+            platform::KeyEvents events{};
+            const std::size_t used =
+                platform::DecodeKey(pending + at, held - at, held == sizeof pending, state, events);
+            if (used == 0) break;
+            fenced = events.report.kind == Report::Kind::DeviceAttributes;
+            take(pending + at, used, events.report);
+            at += used;
+        }
+        std::memmove(pending, pending + at, held - at);
+        held -= at;
+        if (fenced) {
+            // Typed right after the answers: keys.
+            if (held > 0) take(pending, held, Report{});
+            return true;
+        }
+    }
+    if (held > 0) take(pending, held, Report{});
+    return false;
+}
+
+void ReadOwedAnswers() {
+    if (!Owed.load()) return;
+    // Whatever else comes now is type-ahead of a program that is ending: dropped.
+    ReadAnswers(AnswerWaitMs, [](const unsigned char*, std::size_t, const Report&) {});
+    Owed.store(false);
+}
+
+void HandBack() {
     if (TheHooks.leave != nullptr) TheHooks.leave();
-    if (getpid() == Owner) ApplyOriginal();
+    if (getpid() != Owner) return;
+    ReadOwedAnswers();
+    WriteDisplay(ModesBack, ModesBackLength);
+    ApplyOriginal();
 }
 
-// Before a signal ends or stops the process, or runs a handler of the program's.
+// Before a signal ends or stops the process.
 void LeaveForSignal() {
     if (Left != 0) return;
     Left = 1;
-    Leave();
+    HandBack();
 }
 
-// After a stop, or a program's own signal handler that returned: the process goes on.
+// After a stop: the process goes on. In the background the terminal stays the shell's until
+// the process is continued in the foreground.
 void ResumeAfterSignal() {
-    if (Exited != 0) return;
-    Left = 0;
-    ApplyOurs();
+    if (Exited != 0 || getpid() != Owner) return;
+    if (Left != 0) {
+        if (!InForeground()) return;
+        Left = 0;
+        ApplyOurs();
+        WriteDisplay(ModesSet, ModesSetLength);
+    }
     if (TheHooks.resume != nullptr) TheHooks.resume();
 }
 
@@ -93,43 +246,141 @@ void RestoreAtExit() {
     Restore();
 }
 
-bool SameTerminal(int first, int second) {
-    struct stat a {};
-    struct stat b {};
-    return fstat(first, &a) == 0 && fstat(second, &b) == 0 && a.st_rdev == b.st_rdev;
+// Registered before any static object of the program is made, so that it runs after their
+// destructors and the atexit handlers registered later: what they write still reaches the
+// terminal.
+[[gnu::constructor(101)]] void RegisterRestoreAtExit() {
+    std::atexit(RestoreAtExit);
+}
+
+// Asks the questions and takes the answers: the cursor's place and the modes.
+void Ask() {
+    unsigned alt = Report::NotRecognized;
+    unsigned sizes = Report::NotRecognized;
+    bool cursorTaken = false;
+    WriteDisplay(Questions.data(), Questions.size());
+    const bool fenced = ReadAnswers(
+        AnswerWaitMs, [&](const unsigned char* bytes, std::size_t length, const Report& report) {
+            switch (report.kind) {
+                case Report::Kind::None:
+                    TheSession.typeAhead.append(reinterpret_cast<const char*>(bytes), length);
+                    break;
+                case Report::Kind::Mode:
+                    if (!report.decPrivate || report.count < 2) break;
+                    if (report.values[0] == 2026) {
+                        TheSession.synchronizedOutput =
+                            report.values[1] == Report::Set || report.values[1] == Report::Reset;
+                    } else if (report.values[0] == 1036) {
+                        alt = report.values[1];
+                    } else if (report.values[0] == 2048) {
+                        sizes = report.values[1];
+                    }
+                    break;
+                case Report::Kind::CursorPosition:
+                    // The first report is the answer; a terminal that answers both questions
+                    // answers the same.
+                    if (!cursorTaken && report.count >= 2 && report.values[0] >= 1 &&
+                        report.values[1] >= 1) {
+                        cursorTaken = true;
+                        TheSession.cursorKnown = true;
+                        TheSession.cursorRow = static_cast<int>(report.values[0]) - 1;
+                        TheSession.cursorColumn = static_cast<int>(report.values[1]) - 1;
+                    }
+                    break;
+                default:
+                    break;
+            }
+        });
+    // A terminal slower than the wait still answers: the host takes the answers as they come.
+    Owed.store(!fenced);
+    // Alt keys as ESC and the key, and sizes in band, where the terminal told that they are
+    // off: each is put back off.
+    if (alt == Report::Reset) {
+        Append(ModesSet, ModesSetLength, sizeof ModesSet, "\x1b[?1036h");
+        Append(ModesBack, ModesBackLength, sizeof ModesBack, "\x1b[?1036l");
+    }
+    if (sizes == Report::Reset) {
+        Append(ModesSet, ModesSetLength, sizeof ModesSet, "\x1b[?2048h");
+        Append(ModesBack, ModesBackLength, sizeof ModesBack, "\x1b[?2048l");
+        TheSession.resizeReports = true;
+    }
+    WriteDisplay(ModesSet, ModesSetLength);
 }
 
 }  // namespace
 
-void TakeOver(bool rendering, Hooks hooks) {
-    if (Taken) return;
-    Taken = true;
-    Owner = getpid();
-    TheHooks = hooks;
-    Rendering = rendering;
-    if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &KeyboardOriginal) == 0) {
-        KeyboardFd = STDIN_FILENO;
+Session& TakeOver(bool display, bool keyboard, Hooks hooks) {
+    const bool takeDisplay = display && !DisplayTaken && isatty(STDOUT_FILENO) != 0;
+    const bool takeKeyboard = keyboard && !KeyboardTaken && isatty(STDIN_FILENO) != 0;
+    if (!takeDisplay && !takeKeyboard) return TheSession;
+    if (Owner == 0) {
+        Owner = getpid();
+        TheHooks = hooks;
     }
-    if (rendering && isatty(STDOUT_FILENO) &&
-        (KeyboardFd < 0 || !SameTerminal(STDIN_FILENO, STDOUT_FILENO)) &&
-        tcgetattr(STDOUT_FILENO, &DisplayOriginal) == 0) {
-        DisplayFd = STDOUT_FILENO;
+    WaitForForeground(takeKeyboard ? STDIN_FILENO : STDOUT_FILENO);
+    if (takeKeyboard) {
+        const int fd = OpenAfresh(STDIN_FILENO);
+        if (fd >= 0 && tcgetattr(fd, &KeyboardOriginal) == 0) {
+            KeyboardTaken = true;
+            TheSession.keyboardFd = fd;
+            KeyboardSettingsFd = fd;
+        } else if (fd >= 0) {
+            close(fd);
+        }
     }
-    signals::Install({LeaveForSignal, ResumeAfterSignal});
-    std::atexit(RestoreAtExit);
+    if (takeDisplay) {
+        DisplayTaken = true;
+        if (TheSession.keyboardFd >= 0 && SameTerminal(TheSession.keyboardFd, STDOUT_FILENO)) {
+            TheSession.displayFd = TheSession.keyboardFd;
+        } else {
+            TheSession.displayFd = OpenAfresh(STDOUT_FILENO);
+            if (TheSession.displayFd >= 0 &&
+                tcgetattr(TheSession.displayFd, &DisplayOriginal) == 0) {
+                DisplaySettingsFd = TheSession.displayFd;
+            }
+        }
+    }
     ApplyOurs();
+    // The questions go where the answers can be read: a display that is the keyboard too.
+    if (takeDisplay && TheSession.displayFd >= 0 && TheSession.displayFd == TheSession.keyboardFd) {
+        Ask();
+    }
+    if (!SignalsInstalled) {
+        SignalsInstalled = true;
+        signals::Install({LeaveForSignal, ResumeAfterSignal});
+    }
+    return TheSession;
 }
 
-bool KeyboardTaken() {
-    return KeyboardFd >= 0;
+Session& Current() {
+    return TheSession;
+}
+
+void AnswersArrived() {
+    Owed.store(false);
+}
+
+bool AnswersOwed() {
+    return Owed.load();
+}
+
+bool HandedBack() {
+    return Exited != 0;
+}
+
+void DrawAfterHandBack(const char* bytes, std::size_t length) {
+    if (getpid() != Owner || TheSession.displayFd < 0) return;
+    ApplyOurs();
+    WriteDisplay(bytes, length);
+    ApplyOriginal();
 }
 
 void Restore() {
-    if (!Taken || Exited != 0) return;
+    if ((!DisplayTaken && !KeyboardTaken) || Exited != 0) return;
     Exited = 1;
     if (Left != 0) return;
     Left = 1;
-    Leave();
+    HandBack();
 }
 
 }  // namespace conlib::posix::terminal

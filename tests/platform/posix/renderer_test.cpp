@@ -66,6 +66,15 @@ class Terminal {
     const Shown& At(int x, int y) const {
         return cells_[static_cast<std::size_t>(y * columns_ + x)];
     }
+    // Row y's glyphs, without the blanks at its end.
+    std::string Row(int y) const {
+        std::string row;
+        for (int x = 0; x < columns_; ++x)
+            row += At(x, y).glyph;
+        return row.erase(row.find_last_not_of(' ') + 1);
+    }
+    // The rows that scrolled off the top, oldest first, as Row gives them.
+    const std::vector<std::string>& History() const { return history_; }
     int X() const { return x_; }
     int Y() const { return y_; }
     bool Pending() const { return pending_; }
@@ -78,6 +87,7 @@ class Terminal {
             ++y_;
             return;
         }
+        history_.push_back(Row(0));
         cells_.erase(cells_.begin(), cells_.begin() + columns_);
         cells_.resize(cells_.size() + static_cast<std::size_t>(columns_), Erased());
     }
@@ -192,6 +202,7 @@ class Terminal {
     int columns_;
     int rows_;
     std::vector<Shown> cells_;
+    std::vector<std::string> history_;
     int x_ = 0;
     int y_ = 0;
     bool pending_ = false;
@@ -250,7 +261,7 @@ Terminal::Colours Expected(std::uint16_t attribute) {
 class RendererTest : public ::testing::Test {
   protected:
     RendererTest() : screen(10, 4) {
-        renderer.Reset(10, 4, Renderer::Start::Erase);
+        renderer.Reset(10, 4, Renderer::Start::Redraw);
         Frame();
     }
 
@@ -289,11 +300,15 @@ TEST(RendererStart, ScrollsTheOldContentIntoHistory) {
               "hi");     // the cursor ends behind the text: no move
 }
 
-TEST_F(RendererTest, ResetAfterAResizeErasesAndRedraws) {
+TEST_F(RendererTest, ResetAfterAResizeRedrawsRowByRow) {
     Write("ab");
     Frame();
-    renderer.Reset(10, 4, Renderer::Start::Erase);
-    EXPECT_EQ(Frame(), "\x1b[m\x1b[H\x1b[2Jab");
+    renderer.Reset(10, 4, Renderer::Start::Redraw);
+    EXPECT_EQ(Frame(),
+              "\x1b[m\x1b[H"                // default colours, top left
+              "ab\x1b[K"                    // each row drawn, the rest of it erased
+              "\r\n\x1b[K\n\x1b[K\n\x1b[K"  // never the whole screen at once
+              "\x1b[1;3H");                 // the cursor back behind "ab"
 }
 
 TEST_F(RendererTest, AFrameIsTheDifference) {
@@ -376,11 +391,11 @@ TEST_F(RendererTest, BlanksWithUnderscoreOrReverseAreWritten) {
     EXPECT_EQ(Frame(), "\x1b[37;40;7m          \r\n");
 }
 
-TEST_F(RendererTest, AClearedScreenIsErasedAtOnce) {
+TEST_F(RendererTest, AClearedScreenIsErasedRowByRow) {
     Write("aaaaaaaaaa\r\nbbbbbbbbbb\r\ncccccccccc\r\ndddddddddd");
     Frame();
     Clear(0x17);
-    EXPECT_EQ(Frame(), "\x1b[37;44m\x1b[2J\x1b[H");
+    EXPECT_EQ(Frame(), "\x1b[H\x1b[37;44m\x1b[K\n\x1b[K\n\x1b[K\n\x1b[K\x1b[H");
 }
 
 TEST_F(RendererTest, ColoursChangeOnlyWhatDiffers) {
@@ -414,16 +429,91 @@ TEST_F(RendererTest, ScrollingMovesTheTerminalToo) {
     Frame();
     Write("\r\n5");
     EXPECT_EQ(Frame(),
-              "\n"   // the terminal scrolls as the buffer did
-              "\r"   // to column 0
-              "5");  // only the new row is drawn
+              "\r\n"  // the terminal scrolls as the buffer did, from column 0
+              "5");   // only the new row is drawn
 }
 
-TEST_F(RendererTest, ScrollingMoreThanTheScreenRedrawsIt) {
+TEST_F(RendererTest, ScrollingMoreThanTheBufferScrollsOutWhatIsShown) {
     Write("x");
     Frame();
-    Write("\n\n\n\n\n\n\n\nend");  // three moves down, then five scrolls
-    EXPECT_EQ(Frame(), "\x1b[H\x1b[2J\n\n\nend");
+    Write("\n\n\n\n\n\n\n\nend");  // three moves down, then five scrolls of a 4-row buffer
+    // What the terminal showed leaves into its history; the rows the buffer lost are gone.
+    EXPECT_EQ(Frame(), "\x1b[4H\n\n\n\nend");
+}
+
+// A window that moves down over a tall buffer, by less than its height and by more than it in
+// one frame: every row that leaves its top reaches the terminal's history once, in order.
+TEST(RendererScroll, EveryRowThatLeavesTheWindowReachesTheHistory) {
+    for (const int rowsPerFrame : {1, 3, 4, 9, 40, 200}) {
+        SCOPED_TRACE(testing::Message() << rowsPerFrame << " rows a frame");
+        ScreenBuffer screen(12, 300);
+        screen.SetWindowSize(12, 4);
+        screen.SetWindowFollowsCursor(true);
+        Renderer renderer;
+        renderer.Reset(12, 4, Renderer::Start::Redraw);
+        Terminal terminal(12, 4);
+        std::string bytes;
+        for (int row = 0; row < 250; ++row) {
+            const std::string line = "row " + std::to_string(row) + (row % 7 == 0 ? "" : "\n");
+            screen.Write(line.data(), line.size());
+            if (row % 7 == 0) screen.Write("\r\n", 2);
+            if (row % rowsPerFrame == rowsPerFrame - 1 || row == 249) {
+                FrameBytes out;
+                renderer.Render(screen, screen.WindowTop(), out);
+                terminal.Run(out.Text());
+                bytes += out.Text();
+                ASSERT_TRUE(ShowsBuffer(terminal, screen)) << "after row " << row;
+            }
+        }
+        std::vector<std::string> seen = terminal.History();
+        for (int y = 0; y < 4; ++y)
+            seen.push_back(terminal.Row(y));
+        std::vector<std::string> expected;
+        for (int row = 0; row < 250; ++row)
+            expected.push_back("row " + std::to_string(row));
+        expected.push_back("");
+        EXPECT_EQ(seen, expected);
+        EXPECT_EQ(bytes.find("\x1b[2J"), std::string::npos);
+    }
+}
+
+// At the start the terminal shows the shell's text, and its cursor is at a known place: what
+// the program does not write is left as it is, even in the cursor's own row; a clear erases it.
+TEST(RendererStart, AtTheCursorLeavesWhatTheTerminalShows) {
+    Terminal terminal(10, 4);
+    terminal.Run("$ one\r\nout\r\n$ ab");  // the shell's text; its cursor at (4, 2)
+    ScreenBuffer screen(10, 4);
+    screen.KeepTerminalRows(4);
+    ASSERT_TRUE(screen.SetCursor(4, 2));
+    static_cast<void>(screen.TakeChanges());
+    Renderer renderer;
+    renderer.Reset(10, 4, Renderer::Start::AtCursor);
+    renderer.StartAt(4, 2);
+    screen.Write("X\nnext", 6);
+    FrameBytes out;
+    renderer.Render(screen, 0, out);
+    terminal.Run(out.Text());
+    EXPECT_EQ(out.Text(), "\x1b[mX\r\nnext");  // the shell's colours are not known: set
+    EXPECT_EQ(terminal.Row(0), "$ one");
+    EXPECT_EQ(terminal.Row(1), "out");
+    EXPECT_EQ(terminal.Row(2), "$ abX");
+    EXPECT_EQ(terminal.Row(3), "next");
+    // A cell write in the middle of a row leaves the shell's text on both sides of it.
+    screen.WriteCharacters("Z", 1, 2, 0);
+    FrameBytes write;
+    renderer.Render(screen, 0, write);
+    terminal.Run(write.Text());
+    EXPECT_EQ(terminal.Row(0), "$ Zne");
+    // The console's clear writes every cell: the whole window is erased.
+    const std::string blanks(10, ' ');
+    for (int y = 0; y < 4; ++y)
+        screen.WriteCharacters(blanks.data(), blanks.size(), 0, y);
+    FrameBytes clear;
+    renderer.Render(screen, 0, clear);
+    terminal.Run(clear.Text());
+    for (int y = 0; y < 4; ++y)
+        EXPECT_EQ(terminal.Row(y), "") << y;
+    EXPECT_EQ(clear.Text().find("\x1b[2J"), std::string::npos);
 }
 
 TEST_F(RendererTest, GlyphsAreCodePage437InUtf8) {
@@ -449,7 +539,7 @@ TEST_F(RendererTest, FinishLeavesDefaultColoursOnAFreshLine) {
     Write("ab");
     Frame();
     FrameBytes out;
-    renderer.Finish(out);
+    renderer.Finish(&screen, 0, out);
     EXPECT_EQ(out.Text(), "\x1b[m\r\n");
 }
 
@@ -494,7 +584,7 @@ TEST(RendererFrames, EveryFrameShowsTheBuffer) {
         screen.SetWindowSize(windowColumns, windowRows);
         screen.SetWindowFollowsCursor(windowed);
         Renderer renderer;
-        renderer.Reset(windowColumns, windowRows, Renderer::Start::Erase);
+        renderer.Reset(windowColumns, windowRows, Renderer::Start::Redraw);
         renderer.SetSynchronized(seed % 2 == 0);
         Terminal terminal(windowColumns, windowRows);
         constexpr std::uint16_t Attributes[] = {0x07, 0x1F, 0x17, 0x70, 0x8007, 0x4017, 0x0C};

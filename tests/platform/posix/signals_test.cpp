@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -34,7 +36,9 @@ void Pause(long milliseconds) {
 // The probe on a pseudo-terminal of its own (its controlling terminal).
 class Probe {
   public:
-    explicit Probe(const char* what) {
+    // `answers`: what the terminal answers to the probe's questions, up to the answer for its
+    // attributes, which every terminal gives.
+    explicit Probe(const char* what, std::string answers = "") : answers_(std::move(answers)) {
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
         EXPECT_GE(master_, 0);
         EXPECT_EQ(grantpt(master_), 0);
@@ -44,6 +48,9 @@ class Probe {
         slave_ = open(name.c_str(), O_RDWR | O_NOCTTY);
         EXPECT_GE(slave_, 0);
         EXPECT_EQ(tcgetattr(slave_, &original_), 0);
+        // A terminal's size, so that the probe draws on it as on any terminal.
+        const winsize size{24, 80, 0, 0};
+        EXPECT_EQ(ioctl(slave_, TIOCSWINSZ, &size), 0);
         fcntl(master_, F_SETFL, O_NONBLOCK);
         child_ = fork();
         if (child_ == 0) {
@@ -127,11 +134,20 @@ class Probe {
     const std::string& output() const { return output_; }
 
   private:
+    // Reads what the probe wrote, and answers its question for the terminal's attributes as a
+    // terminal does, so that its takeover need not wait for an answer that never comes.
     void Drain() {
         char buffer[512];
         ssize_t n = 0;
         while ((n = read(master_, buffer, sizeof buffer)) > 0)
             output_.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t at = 0; (at = output_.find("\x1b[c", at)) != std::string::npos; ++at) {
+            if (at < answered_) continue;
+            const std::string answer = answers_ + "\x1b[?1;2c";
+            EXPECT_EQ(write(master_, answer.data(), answer.size()),
+                      static_cast<ssize_t>(answer.size()));
+            answered_ = at + 1;
+        }
     }
 
     int master_ = -1;
@@ -140,6 +156,8 @@ class Probe {
     pid_t child_ = -1;
     int status_ = -1;
     std::string output_;
+    std::string answers_;
+    std::size_t answered_ = 0;  // the questions before this place in output_ are answered
 };
 
 std::string Described(int status) {
@@ -215,6 +233,36 @@ TEST(Signals, TheProgramsOwnHandlersKeepWorking) {
         ASSERT_TRUE(probe.Signal(SIGTERM));
         const int status = probe.Status();
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << Described(status);
+        EXPECT_TRUE(SameSettings(probe.Now(), probe.original()));
+    }
+}
+
+// The takeover sets a mode only where the terminal said it was off, and the hand-back puts
+// exactly those back: a mode the terminal (or its user) had on stays on, and one it did not
+// answer for is never touched.
+TEST(Signals, TheHandBackPutsBackOnlyTheModesTheTakeoverSet) {
+    const struct {
+        const char* answers;
+        bool set;
+    } cases[] = {
+        {"\x1b[?1036;2$y", true},   // off: set, and put back off
+        {"\x1b[?1036;1$y", false},  // on already: left on
+        {"\x1b[?1036;0$y", false},  // not known to the terminal
+        {"", false},                // no answer at all
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answers);
+        Probe probe("wait", c.answers);
+        ASSERT_TRUE(probe.WaitForTakeOver()) << probe.output();
+        ASSERT_TRUE(probe.Signal(SIGTERM));
+        const int status = probe.Status();
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << Described(status);
+        const std::string& out = probe.output();
+        EXPECT_EQ(out.find("\x1b[?1036h") != std::string::npos, c.set);
+        EXPECT_EQ(out.find("\x1b[?1036l") != std::string::npos, c.set);
+        if (c.set) {
+            EXPECT_LT(out.find("\x1b[?1036h"), out.find("\x1b[?1036l"));
+        }
         EXPECT_TRUE(SameSettings(probe.Now(), probe.original()));
     }
 }
