@@ -6,7 +6,7 @@
 # - no answer of the terminal to the program's questions is left for the shell to read;
 # - however the program ends (a return, exit, quick_exit, _exit, exec, std::terminate, an
 #   uncaught exception, abort, a fault, SIGKILL, SIGTERM; Ctrl+C, signals from outside, a stop
-#   and a continue, Ctrl+Z as a key), started in the foreground or in the background and then
+#   then fg, a stop and a continue then fg, Ctrl+Z as a key), started in the foreground or in the background and then
 #   brought to the foreground, the terminal's settings and tmux's mode flags are as they were,
 #   the prompt comes at column 0 of the row after the program's text, and the shell works;
 # - a timer signal of the program's own draws nothing;
@@ -214,19 +214,23 @@ run_ending() {
         Ctrl+Z) tmux_ send-keys -t probe C-z ;;
         SIGTERM) kill -TERM "$pid" ;;
         SIGKILL) kill -KILL "$pid" ;;
-        SIGSTOP+SIGCONT)
-            # The shell takes the terminal back while the program is stopped; after the
-            # continue the program is brought to the foreground and a key ends it.
+        SIGSTOP+fg | SIGSTOP+SIGCONT)
+            # The shell takes the terminal back while the program is stopped. The program is
+            # brought to the foreground again, by fg alone or after a continue from outside
+            # (then it goes on in the background first), and a key ends it.
             kill -STOP "$pid"
             wait_prompt "$name: the stop"
-            kill -CONT "$pid"
-            sleep 0.5
+            if [[ $how == SIGSTOP+SIGCONT ]]; then
+                kill -CONT "$pid"
+                sleep 0.5
+            fi
             type_line fg
             sleep 0.5
             local state
             state=$(process_state "$pid")
             [[ $state == S ]] || fail "$name: the program did not go on after fg (state $state): $(screen)"
             tmux_ send-keys -t probe x
+            wait_prompt "$name: the key typed after fg"
             ;;
         *) fail "unknown way of ending: $how" ;;
     esac
@@ -244,7 +248,7 @@ run_ending() {
         [[ ${lines[i]} == "ending $mode" ]] && first=$i
     done
     if ((first < 0)); then
-        problem "the program's text is not on the screen"
+        problem "the program's row \"ending $mode\" is not on the screen, whole, on a row of its own"
     else
         local between="" prompt_row=-1
         for ((i = first + 1; i < ${#lines[@]}; i++)); do
@@ -368,7 +372,8 @@ no_redraw_by_timer() {
 }
 
 # 20,000 rows: the terminal's history must hold a run of their last rows, at least the 9001 of
-# the console's buffer, in order, none missing or twice.
+# the console's buffer (the probe ends its last row without a line break, so that they are all
+# numbered rows), in order, none missing or twice.
 long_output_in_history() {
     start_shell
     type_line '$p rows 20000'
@@ -416,6 +421,7 @@ endings=(
     "wait       Ctrl+C           130     blank"
     "wait       SIGTERM          143     terminated"
     "wait       SIGKILL          137     killed"
+    "wait       SIGSTOP+fg       0       nothing"
     "wait       SIGSTOP+SIGCONT  0       nothing"
     "wait       Ctrl+Z           0       nothing"
 )

@@ -1,7 +1,9 @@
 // The probe of the shell session test (tests/e2e/session-tmux.sh): a program started from an
 // interactive shell, in one of the modes given as its first argument:
 //   line          writes "session line" and returns 0
-//   rows N        writes the rows "row 0" to "row N-1", then waits for a key and returns 0
+//   rows N        writes the rows "row 0" to "row N-1", a line break between two of them (so
+//                 that the last of them is the buffer's last row), then waits for a key and
+//                 returns 0
 //   timer         counts SIGALRM in a handler of its own, with a timer at 20 Hz; writes
 //                 "timer", waits for a key, then writes "ticks N" and returns 0
 //   destructor    writes "main line" and returns 0; a static object made before main writes
@@ -78,9 +80,9 @@ int Timer() {
 int Rows(const char* count) {
     const unsigned long rows = count != nullptr ? std::strtoul(count, nullptr, 10) : 0;
     for (unsigned long row = 0; row < rows; ++row) {
+        if (row > 0) ConNewLine();
         ConWriteText("row ");
         ConWriteUnsigned(static_cast<std::uint32_t>(row));
-        ConNewLine();
     }
     KeyWaitChar();
     return 0;
