@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Bulk output on a terminal: 20,000 rows of 60 characters written one after the other with
+# conlib (bulk_rows.cpp: ConWriteText and ConNewLine) and with printf (printf_rows.c), each
+# run in an 80x24 tmux pane in the same run of this script. Prints for each the wall time from
+# its start to its end and the bytes it sent to the terminal (tmux's pipe-pane records them),
+# and the ratio conlib/printf of both.
+#
+#   bench/bulk-output.sh [BUILD-FOLDER]      (default: build/bulk-output)
+#
+# Builds what it runs (Release, with CONLIB_BUILD_BENCH); needs tmux and Google Benchmark
+# (tools/install-deps bench).
+set -euo pipefail
+
+root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
+build=${1:-$root/build/bulk-output}
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCONLIB_BUILD_BENCH=ON \
+    -DCONLIB_BUILD_TESTS=OFF -DCONLIB_BUILD_EXAMPLES=OFF -DCONLIB_INSTALL=OFF >/dev/null
+cmake --build "$build" -j2 --target conlib_bulk_rows printf_bulk_rows >/dev/null
+
+work=$(mktemp -d)
+socket="conlib-bulk-$$"
+tmux_() { tmux -u -f /dev/null -L "$socket" "$@"; }
+cleanup() {
+    tmux_ kill-server 2>/dev/null || true
+    rm -rf -- "$work"
+}
+trap cleanup EXIT
+unset TMUX CONLIB_CONSOLE
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+fail() {
+    echo "bulk-output: $*" >&2
+    exit 1
+}
+
+# run PROGRAM: runs PROGRAM in an 80x24 pane from the moment its output is recorded; once it
+# has ended prints its wall time in milliseconds and the bytes it sent.
+run() {
+    local program=$1
+    rm -f "$work/go" "$work/done" "$work/time"
+    : >"$work/bytes"
+    # shellcheck disable=SC2016 # expanded by the pane's bash
+    tmux_ new-session -d -s run -x 80 -y 24 -c "$work" -- bash -c \
+        'until [[ -e go ]]; do sleep 0.02; done
+         start=$EPOCHREALTIME; "$1"; end=$EPOCHREALTIME
+         echo "$start $end" >time; touch done; exec sleep 600' run "$program"
+    tmux_ pipe-pane -o -t run "cat >>'$work/bytes'"
+    touch "$work/go"
+    local end=$((SECONDS + 120))
+    until [[ -e $work/done ]]; do
+        ((SECONDS < end)) || fail "$program did not end"
+        sleep 0.05
+    done
+    sleep 0.2 # what tmux still has to pass on
+    tmux_ kill-session -t run
+    local milliseconds
+    milliseconds=$(awk '{ printf "%.1f", ($2 - $1) * 1000 }' "$work/time")
+    echo "$milliseconds $(wc -c <"$work/bytes")"
+}
+
+# The server stays up between the two panes.
+tmux_ new-session -d -s keep -- sleep 600
+read -r conlib_ms conlib_bytes < <(run "$build/bench/conlib_bulk_rows")
+read -r printf_ms printf_bytes < <(run "$build/bench/printf_bulk_rows")
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3g", a / b }'; }
+printf '%-44s %10s %10s %8s\n' "20,000 rows of 60 characters, 80x24" conlib printf ratio
+printf '%-44s %10s %10s %8s\n' "wall time, ms" "$conlib_ms" "$printf_ms" \
+    "$(ratio "$conlib_ms" "$printf_ms")"
+printf '%-44s %10d %10d %8s\n' "bytes sent to the terminal" "$conlib_bytes" "$printf_bytes" \
+    "$(ratio "$conlib_bytes" "$printf_bytes")"
