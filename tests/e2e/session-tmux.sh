@@ -241,13 +241,35 @@ run_ending() {
     check_stray_text "$rows" "$([[ $mode == terminate || $mode == throw ]] && echo runtime)"
 
     # From the program's last "ending MODE" row on: its rows, what the shell adds, the prompt.
+    # An ending that runs no code of the program right after its text (_exit, exec, SIGKILL)
+    # may come before the frame that shows the text is drawn: from the command's row on, the
+    # text is then missing, and only the shell's report may stand before the prompt.
     local -a lines
     mapfile -t lines <<<"$rows"
-    local i first=-1
+    local i first=-1 abrupt=0
+    [[ $mode == _exit || $mode == exec || $mode == kill ]] && abrupt=1
     for i in "${!lines[@]}"; do
         [[ ${lines[i]} == "ending $mode" ]] && first=$i
     done
-    if ((first < 0)); then
+    if ((first < 0 && abrupt)); then
+        for i in "${!lines[@]}"; do
+            [[ ${lines[i]} == *"\$p $mode" ]] && first=$i
+        done
+        local between="" prompt_row=-1
+        for ((i = first + 1; first >= 0 && i < ${#lines[@]}; i++)); do
+            if [[ ${lines[i]} == '$'* ]]; then prompt_row=$i; break; fi
+            between+="${lines[i]}$nl"
+        done
+        local expected="^(${shell_adds[$adds]})?\$"
+        if ((first < 0 || prompt_row < 0)); then
+            problem "neither the program's text nor the prompt after its command is on the screen"
+        else
+            [[ $between =~ $expected ]] ||
+                problem "the rows between the command and the prompt are not the shell's report alone"
+            [[ ${lines[prompt_row]} == '$' && $cursor == "2,$prompt_row" ]] ||
+                problem "the prompt is not alone at column 0 of its row (cursor at $cursor)"
+        fi
+    elif ((first < 0)); then
         problem "the program's row \"ending $mode\" is not on the screen, whole, on a row of its own"
     else
         local between="" prompt_row=-1
@@ -262,6 +284,8 @@ run_ending() {
             # Nothing of the program runs at SIGKILL: the shell's report may follow its text.
             expected="^partial$nl?${shell_adds[$adds]}\$"
         fi
+        # After an ending that runs no code, the last frame may not have been drawn.
+        ((abrupt)) && expected="^(partial$nl?)?${shell_adds[$adds]}\$"
         if ((prompt_row < 0)); then
             problem "no prompt after the program's text"
         else

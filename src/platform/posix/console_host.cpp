@@ -1,6 +1,7 @@
 // The console host and the console output calls served by it.
 #include "console_host.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -149,12 +150,19 @@ void Nap() {
     nanosleep(&pause, nullptr);
 }
 
+// How often the host thread of a process in the background looks whether it is in the
+// foreground again.
+constexpr int ForegroundCheckMs = 200;
+
 // How long a signal handler waits for the host thread to let go of the lock or to finish a
 // write, in milliseconds: the terminal is restored after it in any case.
 constexpr int LeaveWaitMs = 250;
 
 // The bytes read from the keyboard at once.
 constexpr std::size_t KeyboardChunk = 4096;
+// The most bytes of frames made and not yet written before text that scrolls fast enough to
+// leave the buffer unshown may lose rows.
+constexpr std::size_t MostPendingFrameBytes = 16u << 20;
 // Reserved for the last frame, which spills to the terminal when it needs more.
 constexpr std::size_t LastFrameBytes = 1u << 16;
 
@@ -194,8 +202,8 @@ ConsoleHost::ConsoleHost() : mode_(Mode::Plain), screen_(1, 1) {
 }
 
 void ConsoleHost::StartOnTerminal(int columns, int rows) {
-    terminal::Session& session =
-        terminal::TakeOver(true, readsKeyboard_, terminal::Hooks{LeaveHook, ResumeHook});
+    terminal::Session& session = terminal::TakeOver(
+        true, readsKeyboard_, terminal::Hooks{LeaveHook, SuspendHook, ResumeHook});
     displayFd_ = session.displayFd >= 0 ? session.displayFd : STDOUT_FILENO;
     if (readsKeyboard_) keyboardFd_ = session.keyboardFd >= 0 ? session.keyboardFd : STDIN_FILENO;
     // The terminal's size now, which the wait for it to take the foreground may have changed.
@@ -234,7 +242,7 @@ void ConsoleHost::StartOnTerminal(int columns, int rows) {
 void ConsoleHost::TakeKeyboard() {
     if (!readsKeyboard_ || keyboardFd_ >= 0 || mode_ == Mode::Headless) return;
     terminal::Session& session =
-        terminal::TakeOver(false, true, terminal::Hooks{LeaveHook, ResumeHook});
+        terminal::TakeOver(false, true, terminal::Hooks{LeaveHook, SuspendHook, ResumeHook});
     keyboardFd_ = session.keyboardFd >= 0 ? session.keyboardFd : STDIN_FILENO;
     pthread_atfork(PrepareFork, AfterForkInParent, AfterForkInChild);
     StartThread();
@@ -291,12 +299,19 @@ void ConsoleHost::RunThread() {
     for (;;) {
         int timeoutMs = -1;
         nfds_t count = 1;
+        bool background = false;
         {
             HostGuard guard(Lock());
             if (finished_) return;
             timeoutMs = NextTimeoutMs(NowMs());
+            background = keyboardPaused_ || suspended_.load(std::memory_order_acquire);
+            if (background && (timeoutMs < 0 || timeoutMs > ForegroundCheckMs)) {
+                timeoutMs = ForegroundCheckMs;
+            }
             if (readsKeyboard_ && !keyboardEnded_ && !keyboardPaused_) count = 2;
         }
+        // Brought to the foreground with no signal (the shell's fg of a job that runs).
+        if (background && terminal::InForeground()) terminal::TakeBack();
         pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {keyboardFd_, POLLIN, 0}};
         if (poll(fds, count, timeoutMs) > 0) {
             if (fds[0].revents != 0) {
@@ -456,6 +471,10 @@ void ConsoleHost::TakeSize(int columns, int rows) {
 }
 
 void ConsoleHost::Write(const char* text, std::size_t length) {
+    if (mode_ == Mode::Terminal) {
+        WriteShown(text, length);
+        return;
+    }
     Screen().Write(text, length);
     if (mode_ == Mode::Plain) {
         static_cast<void>(screen_.TakeChanges());
@@ -466,6 +485,48 @@ void ConsoleHost::Write(const char* text, std::size_t length) {
     } else {
         Show();
     }
+}
+
+void ConsoleHost::WriteShown(const char* text, std::size_t length) {
+    // A row that leaves the buffer's top before a frame has shown it never reaches the
+    // terminal's history. So the text goes in at most `room` lines at a time (cut only after a
+    // line feed, where the write's own wrapping is the same), and a frame is made as soon as
+    // that many rows are waiting to be shown, whether or not the host thread is still writing
+    // the last one.
+    ScreenBuffer& screen = Screen();
+    const auto room =
+        static_cast<std::size_t>(std::max(1, (screen.Rows() - screen.WindowRows()) / 2));
+    while (length > 0) {
+        std::size_t piece = 0;
+        for (std::size_t lines = 0; piece < length && lines < room;) {
+            const void* feed = std::memchr(text + piece, '\n', length - piece);
+            if (feed == nullptr) {
+                piece = length;
+                break;
+            }
+            piece = static_cast<std::size_t>(static_cast<const char*>(feed) - text) + 1;
+            ++lines;
+        }
+        screen.Write(text, piece);
+        text += piece;
+        length -= piece;
+        if (screen.PendingScroll() >= static_cast<int>(room) && !finished_ &&
+            composed_.Size() < MostPendingFrameBytes) {
+            // Beyond that much waiting for a terminal that is far behind, rows are lost rather
+            // than memory taken without end.
+            frameWanted_ = false;
+            changed_ = false;
+            renderer_.Render(screen_, WindowTop(), composed_);
+            composedAtLineStart_ = renderer_.AtLineStart();
+            if (threadRunning_) {
+                WakeHostThread();
+            } else {
+                WriteFrame(composed_.Data(), composed_.Size(), composedAtLineStart_);
+                composed_.Clear();
+            }
+        }
+    }
+    Show();
 }
 
 bool ConsoleHost::Resize(int columns, int rows) {
@@ -527,6 +588,12 @@ void ConsoleHost::DrawAfterHandBack() {
 
 void ConsoleHost::Compose() {
     if (mode_ != Mode::Terminal || finished_) return;
+    if (suspended_.load(std::memory_order_acquire)) {
+        // Drawn again whole once the process is back in the foreground.
+        frameWanted_ = false;
+        changed_ = false;
+        return;
+    }
     if (writerBusy_.load(std::memory_order_acquire)) {
         // Made as soon as the write in progress is done.
         frameWanted_ = true;
@@ -549,7 +616,9 @@ void ConsoleHost::WriteComposed() {
             atLineStart = composedAtLineStart_;
             writerBusy_.store(true, std::memory_order_release);
         }
-        WriteFrame(writing_.Data(), writing_.Size(), atLineStart);
+        if (!suspended_.load(std::memory_order_acquire)) {
+            WriteFrame(writing_.Data(), writing_.Size(), atLineStart);
+        }
         writing_.Clear();
         writerBusy_.store(false, std::memory_order_release);
     }
@@ -599,7 +668,20 @@ void ConsoleHost::Leave() {
     leftLocked_ = locked;
 }
 
+void ConsoleHost::Suspend() {
+    // Drawing stops; the host thread runs on, reading no keys and looking now and then whether
+    // the process is in the foreground again.
+    suspended_.store(true, std::memory_order_release);
+    finished_ = false;
+    if (leftLocked_) {
+        leftLocked_ = false;
+        Lock().unlock();
+    }
+    WakeHostThread();
+}
+
 void ConsoleHost::Resume() {
+    suspended_.store(false, std::memory_order_release);
     if (mode_ == Mode::Terminal) Continued.store(1);
     finished_ = false;
     if (leftLocked_) {
@@ -612,6 +694,10 @@ void ConsoleHost::Resume() {
 void ConsoleHost::LeaveHook() {
     // Never the host's first use: a signal that comes while the host is being made finds none.
     if (ConsoleHost* host = Started()) host->Leave();
+}
+
+void ConsoleHost::SuspendHook() {
+    if (ConsoleHost* host = Started()) host->Suspend();
 }
 
 void ConsoleHost::ResumeHook() {

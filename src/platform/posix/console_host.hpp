@@ -131,11 +131,14 @@ class ConsoleHost {
     void Compose();
     void WriteComposed();
     void Wake();
+    void WriteShown(const char* text, std::size_t length);
     void WriteOut(const char* bytes, std::size_t length);
     void WriteFrame(const char* bytes, std::size_t length, bool atLineStart);
     void Leave();
+    void Suspend();
     void Resume();
     static void LeaveHook();
+    static void SuspendHook();
     static void ResumeHook();
     static void PrepareFork();
     static void AfterForkInParent();
@@ -160,6 +163,8 @@ class ConsoleHost {
     FrameBytes lastFrame_;  // the last frame of all, drawn where nothing may be allocated
     bool finished_ = false;
     bool leftLocked_ = false;  // Leave took the lock, for Resume to let go of
+    // In the background after a stop the host did not see: nothing is drawn until Resume.
+    std::atomic<bool> suspended_{false};
 
     // The host's own descriptors on the terminal (-1 when not taken).
     int keyboardFd_ = -1;

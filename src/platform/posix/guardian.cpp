@@ -158,11 +158,10 @@ void PutBack(const Setup& setup) {
     if (shared.inFrame.load(std::memory_order_acquire)) add(EndUpdate, sizeof EndUpdate - 1);
     add(DefaultRendition, sizeof DefaultRendition - 1);
     add(setup.resets, setup.resetsLength);
-    if (shared.atLineStart.load(std::memory_order_acquire)) {
-        add("\r", 1);
-    } else {
-        add("\r\n", 2);
-    }
+    // A line break only where the program's output did not end one: the shell may have
+    // written its prompt already, which a carriage return would put the next command over.
+    const bool inFrame = shared.inFrame.load(std::memory_order_acquire);
+    if (inFrame || !shared.atLineStart.load(std::memory_order_acquire)) add("\r\n", 2);
     WriteAll(setup.fd, text, length);
 
     termios now{};

@@ -5,8 +5,8 @@
 // set. For those, a small process made at takeover waits on a pipe whose only write end the
 // program holds (closed at exec too). When the pipe ends while the host holds the terminal, it
 // writes CAN (ending a sequence cut off halfway), the end of a synchronized update if a frame
-// was being written, the default rendition, the host's reset bytes and a line break (just a
-// carriage return when the cursor was left at column 0); then, if the terminal's settings are
+// was being written, the default rendition, the host's reset bytes and a line break (none when
+// the last frame left the cursor at column 0); then, if the terminal's settings are
 // still the host's, it puts back those from before the takeover and waits for the output to
 // drain. Settings found changed (by a program the exec started, or by a shell that put back a
 // killed job's) are left alone.

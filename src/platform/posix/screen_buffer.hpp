@@ -127,6 +127,8 @@ class ScreenBuffer {
 
     // The changes since the last call, which starts a new record.
     ScreenChanges TakeChanges();
+    // The lines the window's content moved up since the last TakeChanges.
+    int PendingScroll() const { return changes_.scrolled; }
 
     // Rows [0, rows) stand for what a terminal shows where the buffer starts: until a cell of
     // theirs is written, it is left as the terminal shows it. The written cells of a row are

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string_view>
 
 #include <fcntl.h>
@@ -42,7 +43,7 @@ bool KeyboardTaken = false;
 bool SignalsInstalled = false;
 // The process that took the terminal over: a child of fork leaves it to its parent.
 pid_t Owner = 0;
-Hooks TheHooks{nullptr, nullptr};
+Hooks TheHooks{nullptr, nullptr, nullptr};
 Session TheSession;
 // The descriptor whose settings are the keyboard's, and the display's when it is another
 // terminal (-1 otherwise).
@@ -109,13 +110,6 @@ void WaitForForeground(int fd) {
         if (!byDefault || sigismember(&blocked, SIGTTOU) == 1) return;
         kill(0, SIGTTOU);  // stops the job here; it goes on when continued
     }
-}
-
-bool InForeground() {
-    const int fd = TheSession.keyboardFd >= 0 ? TheSession.keyboardFd : TheSession.displayFd;
-    if (fd < 0) return true;
-    const pid_t foreground = tcgetpgrp(fd);
-    return foreground < 0 || foreground == getpgrp();
 }
 
 // No output processing: the renderer's bytes reach the terminal as they are.
@@ -232,22 +226,37 @@ void LeaveForSignal() {
     HandBack();
 }
 
-// After a stop: the process goes on. In the background the terminal stays the shell's until
-// the process is continued in the foreground.
+// The process goes on after a stop: its own (SIGTSTP, handed back), one that ran no code of it
+// (SIGSTOP, after which a shell puts back its own settings), or none (a SIGCONT sent to a
+// running process). In the foreground the terminal is taken again; in the background it is the
+// shell's, and the host draws nothing, until the process is in the foreground again (a shell's
+// fg sends no signal to a job that runs already: the host looks for that itself).
 void ResumeAfterSignal() {
     if (Exited != 0 || getpid() != Owner) return;
-    if (Left != 0) {
-        if (!InForeground()) return;
-        Left = 0;
-        ApplyOurs();
-        WriteDisplay(ModesSet, ModesSetLength);
-        guardian::SetHeld(true);
+    if (InForeground()) {
+        TakeBack();
+        return;
     }
-    if (TheHooks.resume != nullptr) TheHooks.resume();
+    if (Left == 0) {
+        Left = 1;
+        guardian::SetHeld(false);
+    }
+    if (TheHooks.suspend != nullptr) TheHooks.suspend();
 }
 
 void RestoreAtExit() {
     Restore();
+}
+
+// std::terminate hands the terminal back before the handler it replaced (the runtime's, which
+// tells why on standard error and aborts): its words then follow the program's last output, on
+// a terminal that processes them as usual.
+std::terminate_handler PreviousTerminate = nullptr;
+
+[[noreturn]] void OnTerminate() {
+    Restore();
+    if (PreviousTerminate != nullptr) PreviousTerminate();
+    std::abort();
 }
 
 // Registered before any static object of the program is made, so that it runs after their
@@ -378,6 +387,7 @@ Session& TakeOver(bool display, bool keyboard, Hooks hooks) {
     if (!SignalsInstalled) {
         SignalsInstalled = true;
         signals::Install({LeaveForSignal, ResumeAfterSignal});
+        PreviousTerminate = std::set_terminate(OnTerminate);
     }
     ApplyOurs();
     if (takeDisplay && TheSession.displayFd >= 0) {
@@ -405,6 +415,22 @@ bool AnswersOwed() {
 
 bool HandedBack() {
     return Exited != 0;
+}
+
+bool InForeground() {
+    const int fd = TheSession.keyboardFd >= 0 ? TheSession.keyboardFd : TheSession.displayFd;
+    if (fd < 0) return true;
+    const pid_t foreground = tcgetpgrp(fd);
+    return foreground < 0 || foreground == getpgrp();
+}
+
+void TakeBack() {
+    if (Exited != 0 || getpid() != Owner) return;
+    Left = 0;
+    ApplyOurs();
+    WriteDisplay(ModesSet, ModesSetLength);
+    guardian::SetHeld(true);
+    if (TheHooks.resume != nullptr) TheHooks.resume();
 }
 
 void DrawAfterHandBack(const char* bytes, std::size_t length) {

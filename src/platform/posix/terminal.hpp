@@ -29,10 +29,13 @@ namespace conlib::posix::terminal {
 // What the console host does as the terminal is left and taken back. `leave` draws the last
 // frame and leaves the cursor where the next program's text should follow; it runs at exit
 // and in the handlers of the signals that end or stop the process, and must be safe there.
-// `resume` runs when the process goes on after a stop (in a signal handler too): the screen
-// may have been drawn over meanwhile.
+// `suspend` stops all drawing at once, with nothing drawn: the process goes on in the
+// background after a stop that ran no code of its own (SIGSTOP), and the terminal is the
+// shell's. `resume` runs when the process goes on in the foreground after a stop (in a signal
+// handler too): the screen may have been drawn over meanwhile.
 struct Hooks {
     void (*leave)();
+    void (*suspend)();
     void (*resume)();
 };
 
@@ -67,6 +70,14 @@ bool AnswersOwed();
 // Whether the terminal is handed back for good (the process is ending): what is drawn after
 // that is drawn with DrawAfterHandBack.
 bool HandedBack();
+
+// Whether the process is in the foreground of the terminal (or the terminal cannot tell).
+// Safe in a signal handler.
+bool InForeground();
+
+// Takes the terminal again, in the foreground after a stop: its settings and modes, then the
+// host's `resume`. Safe in a signal handler.
+void TakeBack();
 
 // Takes the display back for the bytes of one frame written after the hand-back (text of a
 // static destructor or an atexit handler), then hands it back again.

@@ -140,9 +140,7 @@ class Probe {
     }
 
   private:
-    void Drain() {
-        terminal_.ReadInto(output_);
-    }
+    void Drain() { terminal_.ReadInto(output_); }
 
     conlib::test::PseudoTerminal terminal_;
     int master_;
@@ -157,7 +155,7 @@ class Probe {
 // What the guardian writes when it puts the terminal back after the probe's reset bytes.
 std::string PutBack(bool inFrame, bool atLineStart) {
     return std::string("\x18") + (inFrame ? "\x1b[?2026l" : "") + "\x1b[m" + "\x1b[?1036l" +
-           (atLineStart ? "\r" : "\r\n");
+           (atLineStart && !inFrame ? "" : "\r\n");
 }
 
 TEST(Guardian, PutsTheTerminalBackAtEachEndingTheProgramRunsNoCodeFor) {
