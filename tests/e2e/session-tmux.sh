@@ -428,7 +428,40 @@ destructor_text_shown() {
         fail "the destructor's text is not on the screen before the prompt: $(screen)"
 }
 
+# The program moves its standard output and input to a file: the console's text still reaches
+# the terminal, on descriptors of its own, and none of it the file.
+descriptors_of_its_own() {
+    start_shell
+    type_line "\$p moved $work/moved"
+    wait_prompt "the moved descriptors"
+    [[ $(screen | tail -n 3) == "before the move${nl}after the move$nl\$" ]] ||
+        fail "the console's text after the move is not on the terminal: $(screen)"
+    [[ ! -s $work/moved ]] || fail "the console's text went into the file: $(cat -v "$work/moved")"
+}
+
+# With standard output a pipe, the keyboard stays as the shell left it until the program's
+# first input call (a pager behind the pipe keeps it); then it is the program's.
+keyboard_taken_at_the_first_input() {
+    start_shell
+    local tty
+    tty=$(tmux_ display-message -p -t probe '#{pane_tty}')
+    type_line "\$p piped | cat"
+    wait_for "the piped text" '^piped text$'
+    grep -qE '(^| )icanon( |$)' <<<"$(stty -a -F "$tty")" ||
+        fail "the keyboard was taken before the first input call: $(stty -a -F "$tty")"
+    wait_for "the look at the input" '^looking$'
+    local end=$((SECONDS + 5))
+    until grep -qE '(^| )-icanon( |$)' <<<"$(stty -a -F "$tty")"; do
+        ((SECONDS < end)) || fail "the keyboard was not taken at the first input call"
+        sleep 0.05
+    done
+    tmux_ send-keys -t probe x
+    wait_prompt "the key after the look"
+}
+
 check "the shell's screen is kept" shell_screen_kept
+check "the console's descriptors are its own" descriptors_of_its_own
+check "the keyboard is taken at the first input call" keyboard_taken_at_the_first_input
 check "no terminal answer reaches the shell" no_answer_left
 endings=(
     # mode      ended by         status  the shell adds

@@ -8,6 +8,11 @@
 //                 "timer", waits for a key, then writes "ticks N" and returns 0
 //   destructor    writes "main line" and returns 0; a static object made before main writes
 //                 "destructor text" when it is destroyed
+//   moved FILE    writes "before the move", then puts FILE on standard output and standard
+//                 input (freopen, dup2), writes "after the move" and returns 0: the console's
+//                 text still reaches the terminal, and none of it the file
+//   piped         with standard output a pipe: writes "piped text", writes "looking" on
+//                 standard error after a second, then waits for a key and returns 0
 //   ENDING        writes "ending ENDING", then "partial" with no line break, and ends:
 //     return       returns 0                  exit         std::exit(3)
 //     terminate    std::terminate             throw        an exception nobody catches
@@ -19,6 +24,7 @@
 //                  outside by Ctrl+C or a signal, or by a key
 // Status 2 for an unknown mode.
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -130,6 +136,21 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(mode, "rows") == 0) return Rows(argc > 2 ? argv[2] : nullptr);
     if (std::strcmp(mode, "timer") == 0) return Timer();
+    if (std::strcmp(mode, "moved") == 0 && argc > 2) {
+        WriteLine("before the move");
+        if (std::freopen(argv[2], "w", stdout) == nullptr) return 3;
+        if (dup2(STDOUT_FILENO, STDIN_FILENO) < 0) return 4;
+        WriteLine("after the move");
+        return 0;
+    }
+    if (std::strcmp(mode, "piped") == 0) {
+        WriteLine("piped text");
+        sleep(1);
+        constexpr char Looking[] = "looking\n";
+        if (write(STDERR_FILENO, Looking, sizeof Looking - 1) < 0) return 3;
+        static_cast<void>(KeyWaitChar());
+        return 0;
+    }
     if (std::strcmp(mode, "destructor") == 0) {
         destroyedLast.armed = true;
         WriteLine("main line");

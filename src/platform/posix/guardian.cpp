@@ -161,13 +161,27 @@ void PutBack(const Setup& setup) {
     // A line break only where the program's output did not end one: the shell may have
     // written its prompt already, which a carriage return would put the next command over.
     const bool inFrame = shared.inFrame.load(std::memory_order_acquire);
-    if (inFrame || !shared.atLineStart.load(std::memory_order_acquire)) add("\r\n", 2);
-    WriteAll(setup.fd, text, length);
+    const bool lineBreak = inFrame || !shared.atLineStart.load(std::memory_order_acquire);
 
+    // The settings first, at once: the shell that waited for the program may read them for its
+    // own use as soon as it runs (a line editor keeps what it finds, to put back after each
+    // line), and must find its own.
     termios now{};
-    if (tcgetattr(setup.fd, &now) != 0 || !SameSettings(now, setup.ours)) return;
-    while (tcsetattr(setup.fd, TCSADRAIN, &setup.original) != 0 && errno == EINTR) {
+    if (tcgetattr(setup.fd, &now) == 0 && SameSettings(now, setup.ours)) {
+        while (tcsetattr(setup.fd, TCSANOW, &setup.original) != 0 && errno == EINTR) {
+        }
+        now = setup.original;
     }
+    // A terminal that processes its output turns a line feed into both itself.
+    const tcflag_t newLineOut = OPOST | ONLCR;
+    if (lineBreak) {
+        if ((now.c_oflag & newLineOut) == newLineOut) {
+            add("\n", 1);
+        } else {
+            add("\r\n", 2);
+        }
+    }
+    WriteAll(setup.fd, text, length);
 }
 
 [[noreturn]] void Guard(const Setup& setup) {

@@ -4,12 +4,11 @@
 // itself. SIGKILL, an out-of-memory kill, _exit and exec leave it raw, with the host's modes
 // set. For those, a small process made at takeover waits on a pipe whose only write end the
 // program holds (closed at exec too). When the pipe ends while the host holds the terminal, it
-// writes CAN (ending a sequence cut off halfway), the end of a synchronized update if a frame
-// was being written, the default rendition, the host's reset bytes and a line break (none when
-// the last frame left the cursor at column 0); then, if the terminal's settings are
-// still the host's, it puts back those from before the takeover and waits for the output to
-// drain. Settings found changed (by a program the exec started, or by a shell that put back a
-// killed job's) are left alone.
+// first puts back the terminal's settings from before the takeover, if they are still the
+// host's: settings found changed (by a program the exec started, or by a shell that put back a
+// killed job's) are left alone. Then it writes CAN (ending a sequence cut off halfway), the end
+// of a synchronized update if a frame was being written, the default rendition, the host's
+// reset bytes and a line break (none when the last frame left the cursor at column 0).
 //
 // The process is nobody's child the program can see: no wait(-1) returns it, no SIGCHLD
 // announces it, and it leaves no zombie; its parent is init (or the nearest subreaper). It has
