@@ -148,18 +148,21 @@ struct KeyPress {
 // Discards every console input event that is pending.
 CONLIB_API void KeyFlush();
 
-// Waits for the next key press, polling every 10 ms (KeyPoll, so keys typed ahead of a poll
-// but the first are dropped, while a file or pipe gives every key), and returns its character
-// and scan code; returns {0, 0} once the console's input has ended (nothing more can arrive).
-// A caller that only waits for a key may drop the result.
+// Waits for the next key press and returns its character and scan code; returns {0, 0} once
+// the console's input has ended (nothing more can arrive). It does not poll every 10 ms: it
+// sleeps until the console's input has an event, then polls (KeyPoll, so of the keys already
+// waiting then only the first is taken, while a file or pipe gives every key), and sleeps
+// again when that event was no key press (a key release). So a key is seen as soon as it is
+// typed, and a waiting program takes no time. A caller that only waits for a key may drop the
+// result.
 CONLIB_API KeyCode KeyWaitChar();
 
 // Suspends the program for `milliseconds`.
 CONLIB_API void SleepMs(std::uint32_t milliseconds);
 
 // Writes "Press any key to continue..." at the cursor and waits for a key press, which is not
-// shown, as KeyWaitChar does (of keys typed ahead of a poll only the first is taken: the rest
-// are dropped); returns at once when the console's input has ended.
+// shown, as KeyWaitChar does (of keys already waiting when it looks only the first is taken:
+// the rest are dropped); returns at once when the console's input has ended.
 CONLIB_API void ConPause();
 
 // Reads one typed line into `buffer`, which takes at most `capacity` bytes, and returns the

@@ -154,8 +154,6 @@ static_assert(keystate::RightAlt == RIGHT_ALT_PRESSED && keystate::LeftAlt == LE
               keystate::NumLock == NUMLOCK_ON && keystate::ScrollLock == SCROLLLOCK_ON &&
               keystate::CapsLock == CAPSLOCK_ON && keystate::Enhanced == ENHANCED_KEY);
 
-constexpr std::uint32_t PollIntervalMs = 10;
-
 constexpr char PauseText[] = "Press any key to continue...";
 
 // Keys that are never a key press of their own: the modifiers and the lock keys.
@@ -268,8 +266,11 @@ void KeyFlush() {
 }
 
 KeyCode KeyWaitChar() {
+    if (ConsoleSession.ready == 0) EnsureConsole();
     for (;;) {
-        SleepMs(PollIntervalMs);
+        // Asleep until the console's input has an event (or has ended); an event that is no
+        // key press is used up by the poll, and the wait begins again.
+        win::WaitForSingleObject(ConsoleSession.input, INFINITE);
         const KeyPress key = KeyPoll();
         if (key.available) return {key.ch, key.scan};
         if (InputHasEnded()) return {0, 0};

@@ -68,6 +68,11 @@ BOOL InputQueue::CountRecords(LPDWORD count) {
     return TRUE;
 }
 
+DWORD InputQueue::WaitForRecords(DWORD milliseconds) {
+    Collect(milliseconds == INFINITE);
+    return size_ > 0 || Ended() ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+}
+
 void InputQueue::Flush() {
     FlushRecords();
     byteCount_ = 0;

@@ -69,6 +69,10 @@ class InputQueue {
     win::BOOL WriteRecords(const win::INPUT_RECORD* records, win::DWORD count,
                            win::LPDWORD written);  // WriteConsoleInputA
     win::BOOL CountRecords(win::LPDWORD count);    // GetNumberOfConsoleInputEvents
+    // WaitForSingleObject on the input: WAIT_OBJECT_0 once a record is queued or the input has
+    // ended, waiting for that without a limit (INFINITE); with any other limit, a look that
+    // returns WAIT_TIMEOUT when neither is so now.
+    win::DWORD WaitForRecords(win::DWORD milliseconds);
     // FlushConsoleInputBuffer: discards every record, and every byte taken from the source so
     // far; bytes the source still holds stay for the next read.
     void Flush();

@@ -3,7 +3,9 @@
 // Windows they stand in for the system's calls where a standard handle is a file or a pipe
 // (output then goes out as plain bytes, input is read as typed keys and lines, up to an end of
 // input that makes every wait return) and call the system's own otherwise; the message box
-// says 0 when it cannot be shown at all. There each one is checked at compile time against
+// says 0 when it cannot be shown at all. WaitForSingleObject is the wait on the console's input
+// for its next record (or the end of the input): without a limit (INFINITE), or a look (0);
+// another limit is taken as a look. There each one is checked at compile time against
 // the system's declaration of the same name (platform/windows/win.hpp).
 //
 // Included at the end of each layer's win.hpp, which declares the types first.
@@ -30,6 +32,7 @@
           LPDWORD lpNumberOfEventsWritten))                                                     \
     CALL(BOOL, GetNumberOfConsoleInputEvents, (HANDLE hConsoleInput, LPDWORD lpNumberOfEvents)) \
     CALL(BOOL, FlushConsoleInputBuffer, (HANDLE hConsoleInput))                                 \
+    CALL(DWORD, WaitForSingleObject, (HANDLE hHandle, DWORD dwMilliseconds))                    \
     CALL(int, MessageBoxA, (HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType))
 
 namespace conlib::win {

@@ -549,6 +549,14 @@ BOOL FlushConsoleInputBuffer(HANDLE hConsoleInput) {
     return TRUE;
 }
 
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+    posix::HostGuard guard(posix::ConsoleHost::Lock());
+    ConsoleInput* input = InputFor(hHandle);
+    if (input == nullptr) return WAIT_FAILED;
+    // The wait lets go of the lock while it sleeps: the host thread wakes it with the input.
+    return input->WaitForRecords(dwMilliseconds);
+}
+
 void Sleep(DWORD dwMilliseconds) {
     // What the program has written is on the terminal before the wait begins.
     if (posix::ConsoleHost* host = posix::ConsoleHost::Started()) {

@@ -148,6 +148,12 @@ inline constexpr DWORD ERROR_INVALID_PARAMETER = 22;  // EINVAL
 // source whose queue is empty): nothing more will come.
 inline constexpr DWORD ERROR_HANDLE_EOF = 61;  // ENODATA
 
+// Waits.
+inline constexpr DWORD INFINITE = 0xFFFFFFFFu;
+inline constexpr DWORD WAIT_OBJECT_0 = 0;
+inline constexpr DWORD WAIT_TIMEOUT = 258;
+inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
+
 // Console output attributes.
 inline constexpr WORD FOREGROUND_BLUE = 0x0001;
 inline constexpr WORD FOREGROUND_GREEN = 0x0002;

@@ -131,4 +131,10 @@ BOOL FlushConsoleInputBuffer(HANDLE hConsoleInput) {
     return TRUE;
 }
 
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+    RedirectedInput* input = RedirectedFor(hHandle);
+    if (input == nullptr) return ::WaitForSingleObject(hHandle, dwMilliseconds);
+    return input->WaitForRecords(dwMilliseconds);
+}
+
 }  // namespace conlib::win
