@@ -80,7 +80,10 @@ endif()
 build_consumer("the find_package consumer" ${WORK_DIR}/find-package
                ${WORK_DIR}/find-package-build ${where})
 file(STRINGS ${WORK_DIR}/find-package-build/CMakeCache.txt found REGEX "^conlib_DIR:")
-if(NOT found MATCHES "^conlib_DIR:[A-Z]+=${prefix}/${CMAKEDIR}$")
+# Compared as text: the prefix is a path, which may hold characters a regular expression reads
+# otherwise (build-g++/...).
+string(REGEX REPLACE "^conlib_DIR:[A-Z]+=" "" found_dir "${found}")
+if(NOT found_dir STREQUAL "${prefix}/${CMAKEDIR}")
   message(FATAL_ERROR "the consumer found another conlib package: ${found}")
 endif()
 run_consumer("the consumer built with find_package" ${program} ${runtime_dir})
