@@ -18,13 +18,15 @@
 //                                every row that leaves the window's top leaves this way
 //   ESC [ K                      erase to the end of the line, in the current colours   EL
 //   ESC [ N X                    erase N characters from the cursor, which stays        ECH
+//   ESC [ J                      erase from the cursor (at a row's start, never the top
+//                                row's) to the end of the screen, in the current colours ED
 //   ESC [ ? 2026 h  /  l         begin / end a frame of synchronized output, where the
 //                                terminal said it supports it
 //   BEL                          the bell
 //   UTF-8 text                   the code page 437 glyphs of the cells
 //
-// The screen is never erased whole (ED): some terminals copy what it showed into their
-// history then, and a row would stand there twice. A redraw erases row by row.
+// The screen is never erased whole (ED 2, or ED from the top left cell): some terminals copy
+// what it showed into their history then, and a row would stand there twice.
 #include "renderer.hpp"
 
 #include <algorithm>
@@ -235,6 +237,7 @@ void Renderer::Render(ScreenBuffer& screen, int windowTop, FrameBytes& out) {
 
     const int firstRow = std::max(changes.firstRow - windowTop, 0);
     const int endRow = std::min(changes.endRow - windowTop, rows_);
+    if (endRow == rows_ && endRow - firstRow >= 3) EraseBelow(screen, windowTop, firstRow, out);
     for (int y = firstRow; y < endRow; ++y)
         RenderRow(screen.RowFrom(screen.WindowLeft(), windowTop + y), y, out);
     if (changes.bells > 0) out.Append('\a');
@@ -353,6 +356,40 @@ void Renderer::Scroll(const ScreenBuffer& screen, int windowTop, const ScreenCha
         LineFeedAtBottom(out, end - row <= rows_);
         RenderRow(screen.RowFrom(left, row), rows_ - 1, out);
     }
+}
+
+void Renderer::EraseBelow(const ScreenBuffer& screen, int windowTop, int firstRow,
+                          FrameBytes& out) {
+    // The rows from some row to the bottom that are to be blanks of one attribute (as after a
+    // clear) are erased with one ED from the start of that row, when at least three of them
+    // show something else. Never from the top left cell: some terminals copy the screen into
+    // their history then. Cells left as the terminal showed them are never erased.
+    const int left = screen.WindowLeft();
+    const int width = std::min(columns_, screen.Columns() - left);
+    if (width < columns_) return;
+    std::uint16_t blank = NoAttribute;
+    int top = rows_;
+    int differing = 0;
+    for (int y = rows_ - 1; y >= std::max(firstRow, 1); --y) {
+        const CellRow model = screen.RowFrom(left, windowTop + y);
+        const Cell* front = FrontRow(y);
+        if (blank == NoAttribute) blank = model[0].attr;
+        bool erasable = true;
+        bool shown = true;
+        for (int x = 0; x < columns_ && erasable; ++x) {
+            erasable = ErasedAlike(model[x], blank) && (!front[x].unknown || model.Written(x));
+            shown = shown && Shown(model, front, x);
+        }
+        if (!erasable) break;
+        top = y;
+        if (!shown) ++differing;
+    }
+    if (differing < 3) return;
+    MoveTo(0, top, out);
+    SetAttribute(blank, out);
+    out.Append("\x1b[J");
+    std::fill(front_.begin() + static_cast<std::ptrdiff_t>(top) * columns_, front_.end(),
+              Cell{ScreenBuffer::Blank, blank});
 }
 
 void Renderer::RenderRow(CellRow model, int y, FrameBytes& out) {

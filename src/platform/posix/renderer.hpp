@@ -91,6 +91,7 @@ class Renderer {
     void Scroll(const ScreenBuffer& screen, int windowTop, const ScreenChanges& changes,
                 FrameBytes& out);
     void LineFeedAtBottom(FrameBytes& out, bool keepRows);
+    void EraseBelow(const ScreenBuffer& screen, int windowTop, int firstRow, FrameBytes& out);
     void RenderRow(CellRow model, int y, FrameBytes& out);
     void PutCell(const Cell& cell, FrameBytes& out);
     std::size_t BestMove(int x, int y, char* move) const;
