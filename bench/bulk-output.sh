@@ -14,20 +14,10 @@ set -euo pipefail
 root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build/bulk-output}
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCONLIB_BUILD_BENCH=ON \
-    -DCONLIB_BUILD_TESTS=OFF -DCONLIB_BUILD_EXAMPLES=OFF -DCONLIB_INSTALL=OFF >/dev/null
-cmake --build "$build" -j2 --target conlib_bulk_rows printf_bulk_rows >/dev/null
-
-work=$(mktemp -d)
-socket="conlib-bulk-$$"
-tmux_() { tmux -u -f /dev/null -L "$socket" "$@"; }
-cleanup() {
-    tmux_ kill-server 2>/dev/null || true
-    rm -rf -- "$work"
-}
-trap cleanup EXIT
-unset TMUX CONLIB_CONSOLE
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
+# shellcheck source=bench/bench-lib.sh
+source "$root/bench/bench-lib.sh"
+bench_build conlib_bulk_rows printf_bulk_rows
+bench_tmux bulk
 
 fail() {
     echo "bulk-output: $*" >&2

@@ -16,12 +16,10 @@ root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build/idle-wakeups}
 seconds=${2:-10}
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCONLIB_BUILD_BENCH=ON \
-    -DCONLIB_BUILD_TESTS=OFF -DCONLIB_BUILD_EXAMPLES=OFF -DCONLIB_INSTALL=OFF >/dev/null
-cmake --build "$build" -j2 --target conlib_pause_wait ncurses_key_echo >/dev/null
-
-unset TMUX CONLIB_CONSOLE
-export TERM=xterm-256color LANG=C.UTF-8 LC_ALL=C.UTF-8
+# shellcheck source=bench/bench-lib.sh
+source "$root/bench/bench-lib.sh"
+bench_build conlib_pause_wait ncurses_key_echo
+export TERM=xterm-256color
 
 # measure PROGRAM: prints its wake-ups per second while it waits.
 measure() { python3 "$root/bench/pty_driver.py" wakeups "$seconds" q "$build/bench/$1"; }

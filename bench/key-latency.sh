@@ -18,13 +18,10 @@ root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build/key-latency}
 keys=200
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCONLIB_BUILD_BENCH=ON \
-    -DCONLIB_BUILD_TESTS=OFF -DCONLIB_BUILD_EXAMPLES=OFF -DCONLIB_INSTALL=OFF >/dev/null
-cmake --build "$build" -j2 --target conlib_key_echo conlib_line_echo ncurses_key_echo \
-    ncurses_line_echo >/dev/null
-
-unset TMUX CONLIB_CONSOLE
-export TERM=xterm-256color LANG=C.UTF-8 LC_ALL=C.UTF-8
+# shellcheck source=bench/bench-lib.sh
+source "$root/bench/bench-lib.sh"
+bench_build conlib_key_echo conlib_line_echo ncurses_key_echo ncurses_line_echo
+export TERM=xterm-256color
 
 # measure PROGRAM END-KEY: prints the median and the 90th percentile, in microseconds.
 measure() { python3 "$root/bench/pty_driver.py" latency "$keys" "$2" "$build/bench/$1"; }

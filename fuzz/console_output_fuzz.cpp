@@ -1,7 +1,8 @@
 // Console output processing and the renderer over arbitrary bytes: the first bytes choose a
-// screen size, the rest is cut into writes, cell writes, cursor moves, attribute changes,
-// resizes and renders. After each step the cursor must lie inside the buffer; at the end, a
-// render right after a render must have nothing left to write.
+// screen size and how the renderer starts (over a terminal whose text is kept, from a cursor
+// the next bytes place, or scrolling it away), the rest is cut into writes, cell writes,
+// cursor moves, attribute changes, resizes and renders. After each step the cursor must lie inside
+// the buffer; at the end, a render right after a render must have nothing left to write.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,10 +20,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int rows = 1 + data[1] % 20;
     ScreenBuffer screen(columns, rows);
     Renderer renderer;
-    renderer.Reset(columns, rows, Renderer::Start::ScrollOut);
+    std::size_t at = 2;
+    if ((data[0] & 0x80) != 0 && size >= 4) {
+        const int x = data[2] % columns;
+        const int y = data[3] % rows;
+        renderer.Reset(columns, rows, Renderer::Start::AtCursor);
+        renderer.StartAt(x, y);
+        screen.KeepTerminalRows(rows);
+        screen.SetCursor(x, y);
+        static_cast<void>(screen.TakeChanges());
+        at = 4;
+    } else {
+        renderer.Reset(columns, rows, Renderer::Start::ScrollOut);
+    }
     conlib::posix::FrameBytes out;
 
-    std::size_t at = 2;
     while (at < size) {
         const std::uint8_t op = data[at++];
         const std::size_t length = std::min<std::size_t>(op >> 3, size - at);
@@ -49,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (length >= 2) {
                     screen.Resize(1 + static_cast<std::uint8_t>(bytes[0]) % 40,
                                   1 + static_cast<std::uint8_t>(bytes[1]) % 20);
-                    renderer.Reset(screen.Columns(), screen.Rows(), Renderer::Start::Erase);
+                    renderer.Reset(screen.Columns(), screen.Rows(), Renderer::Start::Redraw);
                 }
                 break;
             default:
