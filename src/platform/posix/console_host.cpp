@@ -489,16 +489,18 @@ void ConsoleHost::Write(const char* text, std::size_t length) {
 
 void ConsoleHost::WriteShown(const char* text, std::size_t length) {
     // A row that leaves the buffer's top before a frame has shown it never reaches the
-    // terminal's history. So the text goes in at most `room` lines at a time (cut only after a
-    // line feed, where the write's own wrapping is the same), and a frame is made as soon as
-    // that many rows are waiting to be shown, whether or not the host thread is still writing
-    // the last one.
+    // terminal's history: a frame is made as soon as `room` rows are waiting to be shown,
+    // whether or not the host thread is still writing the last one. Output that scrolls a
+    // screenful while the terminal is idle is made into a frame at once too, so that it
+    // streams as printed text does, instead of waiting for the next frame's time. The text goes
+    // in pieces of at most that many lines, cut only after a line feed, where the write's own
+    // wrapping is the same.
     ScreenBuffer& screen = Screen();
-    const auto room =
-        static_cast<std::size_t>(std::max(1, (screen.Rows() - screen.WindowRows()) / 2));
+    const int room = std::max(1, (screen.Rows() - screen.WindowRows()) / 2);
+    const int screenful = std::min(room, screen.WindowRows());
     while (length > 0) {
         std::size_t piece = 0;
-        for (std::size_t lines = 0; piece < length && lines < room;) {
+        for (int lines = 0; piece < length && lines < screenful;) {
             const void* feed = std::memchr(text + piece, '\n', length - piece);
             if (feed == nullptr) {
                 piece = length;
@@ -510,10 +512,12 @@ void ConsoleHost::WriteShown(const char* text, std::size_t length) {
         screen.Write(text, piece);
         text += piece;
         length -= piece;
-        if (screen.PendingScroll() >= static_cast<int>(room) && !finished_ &&
+        const int pending = screen.PendingScroll();
+        const bool idle = !writerBusy_.load(std::memory_order_acquire) && composed_.Empty();
+        // Beyond MostPendingFrameBytes waiting for a terminal that is far behind, rows are lost
+        // rather than memory taken without end.
+        if ((pending >= room || (pending >= screenful && idle)) && !finished_ &&
             composed_.Size() < MostPendingFrameBytes) {
-            // Beyond that much waiting for a terminal that is far behind, rows are lost rather
-            // than memory taken without end.
             frameWanted_ = false;
             changed_ = false;
             renderer_.Render(screen_, WindowTop(), composed_);
