@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Bulk output on a terminal: 20,000 rows of 60 characters written one after the other with
 # conlib (bulk_rows.cpp: ConWriteText and ConNewLine) and with printf (printf_rows.c), each
-# run in an 80x24 tmux pane in the same run of this script. Prints for each the wall time from
-# its start to its end and the bytes it sent to the terminal (tmux's pipe-pane records them),
-# and the ratio conlib/printf of both.
+# run in an 80x24 tmux pane in the same run of this script, the two taking turns RUNS times
+# (default 7). Prints for each the median wall time from its start to its end and the bytes it
+# sent to the terminal (tmux's pipe-pane records them), and the ratio conlib/printf of both.
 #
-#   bench/bulk-output.sh [BUILD-FOLDER]      (default: build/bulk-output)
+#   bench/bulk-output.sh [BUILD-FOLDER [RUNS]]      (default: build/bulk-output, 7)
 #
 # Builds what it runs (Release, with CONLIB_BUILD_BENCH); needs tmux and Google Benchmark
 # (tools/install-deps bench).
@@ -13,6 +13,7 @@ set -euo pipefail
 
 root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build/bulk-output}
+runs=${2:-7}
 
 # shellcheck source=bench/bench-lib.sh
 source "$root/bench/bench-lib.sh"
@@ -49,14 +50,24 @@ run() {
     echo "$milliseconds $(wc -c <"$work/bytes")"
 }
 
-# The server stays up between the two panes.
+# The median of the numbers given.
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# The server stays up between the panes.
 tmux_ new-session -d -s keep -- sleep 600
-read -r conlib_ms conlib_bytes < <(run "$build/bench/conlib_bulk_rows")
-read -r printf_ms printf_bytes < <(run "$build/bench/printf_bulk_rows")
+conlib_times=() printf_times=()
+for ((i = 0; i < ${runs:-7}; i++)); do
+    read -r ms conlib_bytes < <(run "$build/bench/conlib_bulk_rows")
+    conlib_times+=("$ms")
+    read -r ms printf_bytes < <(run "$build/bench/printf_bulk_rows")
+    printf_times+=("$ms")
+done
+conlib_ms=$(median "${conlib_times[@]}")
+printf_ms=$(median "${printf_times[@]}")
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3g", a / b }'; }
 printf '%-44s %10s %10s %8s\n' "20,000 rows of 60 characters, 80x24" conlib printf ratio
-printf '%-44s %10s %10s %8s\n' "wall time, ms" "$conlib_ms" "$printf_ms" \
+printf '%-44s %10s %10s %8s\n' "wall time, ms (median of ${runs:-7})" "$conlib_ms" "$printf_ms" \
     "$(ratio "$conlib_ms" "$printf_ms")"
 printf '%-44s %10d %10d %8s\n' "bytes sent to the terminal" "$conlib_bytes" "$printf_bytes" \
     "$(ratio "$conlib_bytes" "$printf_bytes")"
