@@ -3,6 +3,10 @@
 #   bench_build TARGET...   builds the targets, Release with the benchmarks, into $build
 #   bench_tmux NAME         a tmux server of the script's own (tmux_ runs its commands) and a
 #                           scratch folder $work, both removed whatever happens
+#   bench_end_run PROGRAM SECONDS
+#                           waits until the pane "run" has written $work/done (its program
+#                           has ended; the script's fail when not within SECONDS), then for
+#                           what tmux still has to pass on, and closes the pane
 # and the environment is the one the programs are measured in: no tmux around them, no
 # in-memory console, UTF-8.
 # shellcheck shell=bash
@@ -22,6 +26,16 @@ bench_tmux() {
         rm -rf -- "$work"
     }
     trap bench_cleanup EXIT
+}
+
+bench_end_run() {
+    local end=$((SECONDS + $2))
+    until [[ -e $work/done ]]; do
+        ((SECONDS < end)) || fail "$1 did not end"
+        sleep 0.05
+    done
+    sleep 0.2
+    tmux_ kill-session -t run
 }
 
 unset TMUX CONLIB_CONSOLE

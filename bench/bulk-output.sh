@@ -38,13 +38,7 @@ run() {
          echo "$start $end" >time; touch done; exec sleep 600' run "$program"
     tmux_ pipe-pane -o -t run "cat >>'$work/bytes'"
     touch "$work/go"
-    local end=$((SECONDS + 120))
-    until [[ -e $work/done ]]; do
-        ((SECONDS < end)) || fail "$program did not end"
-        sleep 0.05
-    done
-    sleep 0.2 # what tmux still has to pass on
-    tmux_ kill-session -t run
+    bench_end_run "$program" 120
     local milliseconds
     milliseconds=$(awk '{ printf "%.1f", ($2 - $1) * 1000 }' "$work/time")
     echo "$milliseconds $(wc -c <"$work/bytes")"

@@ -51,13 +51,7 @@ count() {
         tmux_ send-keys -t run "$2"
         shift 2
     done
-    local end=$((SECONDS + 30))
-    until [[ -e $work/done ]]; do
-        ((SECONDS < end)) || fail "$program did not end"
-        sleep 0.05
-    done
-    sleep 0.2 # what tmux still has to pass on
-    tmux_ kill-session -t run
+    bench_end_run "$program" 30
     wc -c <"$work/bytes"
 }
 
